@@ -1,0 +1,51 @@
+#include "cli/console_desktop.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+// The boxes a scan can show without a keyboard are the restart offers (Yes/No after the walk,
+// OK/Cancel after the memory scan); the Escape prompt needs a key press and never comes here.
+int answerFor(std::uint32_t style, bool agree) {
+  switch (style & 0x0F) {
+    case platform::kBoxYesNo: return agree ? platform::kAnswerYes : platform::kAnswerNo;
+    case platform::kBoxOkCancel: return agree ? platform::kAnswerOk : platform::kAnswerCancel;
+    default: return platform::kAnswerOk;
+  }
+}
+
+const char* answerName(int answer) {
+  switch (answer) {
+    case platform::kAnswerYes: return "Yes";
+    case platform::kAnswerNo: return "No";
+    case platform::kAnswerCancel: return "Cancel";
+    default: return "OK";
+  }
+}
+
+// Prints the box's text on one line: its line breaks become " | ".
+void printFlattened(const char* text) {
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c == '\n') {
+      if (c[1] == '\n') ++c;
+      std::fputs(" | ", stderr);
+    } else if (*c != '\r') {
+      std::fputc(*c, stderr);
+    }
+  }
+}
+
+}  // namespace
+
+int ConsoleDesktop::messageBox(platform::WindowHandle, const char* text, const char* caption,
+                               std::uint32_t style) {
+  int answer = answerFor(style, agreeToRestart_);
+  std::fprintf(stderr, "message box [%s]: ", caption);
+  printFlattened(text);
+  std::fprintf(stderr, " -> %s\n", answerName(answer));
+  std::fflush(stderr);
+  return answer;
+}
+
+}  // namespace cli

@@ -1,0 +1,106 @@
+// vandrel-cli: the whole scan without windows, for administrators and for tests. Every ScanLog
+// line is printed as it is appended, the final status text last.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/console_desktop.h"
+#include "common/bounded_text.h"
+#include "platform/win32/win32_os.h"
+#include "scan/scan_driver.h"
+#include "scan/scan_session.h"
+
+namespace {
+
+constexpr int kExitClean = 0;
+constexpr int kExitRemoved = 1;
+constexpr int kExitNeedsAttention = 2;
+constexpr int kExitCouldNotRun = 3;
+
+const char kUsage[] =
+    "Usage: vandrel-cli [--restart]\n"
+    "\n"
+    "Scans this computer for the W32/Blaster.Worm family as Vandrel does: running worm\n"
+    "processes are ended, the Windows and temporary folders are walked, worm files are\n"
+    "deleted (or scheduled for deletion at the next restart), and the worm's start-up\n"
+    "registry values and services are removed. Every log line is printed as it is written,\n"
+    "the final status last. A question the program would ask in a window is printed on\n"
+    "standard error with the answer given.\n"
+    "\n"
+    "  --restart  answer Yes when a restart is offered (the default is No)\n"
+    "  --help     show this text\n"
+    "\n"
+    "Exit status:\n"
+    "  0  no worm found\n"
+    "  1  worm found, every identified file deleted, no restart needed\n"
+    "  2  worm found, and a file could not be deleted or a restart is needed\n"
+    "  3  the scan could not run\n";
+
+// The stand-in for the scanning window: it receives the log and status messages.
+LRESULT CALLBACK logWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SCAN_APPENDLOG) {
+    std::printf("%s\n", scanSession().logLine);
+    std::fflush(stdout);
+    return 0;
+  }
+  if (message == WM_SCAN_STATUS) return 0;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND createLogWindow() {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = logWindowProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "VandrelConsoleLog";
+  if (RegisterClassA(&windowClass) == 0) return nullptr;
+  return CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         windowClass.hInstance, nullptr);
+}
+
+int exitStatusOf(const ScanSession& session) {
+  const ScanStatistics& statistics = session.statistics;
+  bool restartNeeded = session.restartRequired != 0 || session.memoryRestartRequired != 0;
+  if (statistics.filesInfected == 0 && !restartNeeded) return kExitClean;
+  bool allDeleted = statistics.filesDeleted >= statistics.filesInfected;
+  return allDeleted && !restartNeeded ? kExitRemoved : kExitNeedsAttention;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool agreeToRestart = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return kExitClean;
+    }
+    if (std::strcmp(argv[i], "--restart") == 0) {
+      agreeToRestart = true;
+      continue;
+    }
+    std::fprintf(stderr, "vandrel-cli: unknown option '%s'\n\n%s", argv[i], kUsage);
+    return kExitCouldNotRun;
+  }
+
+  cli::ConsoleDesktop desktop(agreeToRestart);
+  platform::Os os = platform::win32::win32Os();
+  os.desktop = &desktop;
+  platform::install(os);
+
+  HWND logWindow = createLogWindow();
+  if (logWindow == nullptr) {
+    std::fprintf(stderr, "vandrel-cli: cannot create the log window (error %lu)\n", GetLastError());
+    return kExitCouldNotRun;
+  }
+
+  ScanSession& session = scanSession();
+  session.scanDialogWindow = reinterpret_cast<platform::WindowHandle>(logWindow);
+  text::copy(session.scanTarget, "C:");
+  session.scanTerminated = 0;
+  runScan();
+  std::printf("%s\n", session.statusText);
+  std::fflush(stdout);
+  DestroyWindow(logWindow);
+  return exitStatusOf(session);
+}

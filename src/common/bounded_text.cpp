@@ -1,0 +1,61 @@
+#include "common/bounded_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace text {
+namespace {
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+bool copy(char* destination, std::size_t capacity, const char* source) {
+  if (capacity == 0) return false;
+  std::size_t length = std::strlen(source);
+  bool fits = length < capacity;
+  std::size_t kept = fits ? length : capacity - 1;
+  std::memmove(destination, source, kept);
+  destination[kept] = '\0';
+  return fits;
+}
+
+bool append(char* destination, std::size_t capacity, const char* source) {
+  std::size_t used = strnlen(destination, capacity);
+  if (used >= capacity) return false;
+  return copy(destination + used, capacity - used, source);
+}
+
+bool format(char* destination, std::size_t capacity, const char* pattern, ...) {
+  if (capacity == 0) return false;
+  va_list arguments;
+  va_start(arguments, pattern);
+  int written = std::vsnprintf(destination, capacity, pattern, arguments);
+  va_end(arguments);
+  if (written < 0) {
+    destination[0] = '\0';
+    return false;
+  }
+  return static_cast<std::size_t>(written) < capacity;
+}
+
+bool equalsIgnoringCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (lowerAscii(*a) != lowerAscii(*b)) return false;
+  }
+  return *a == *b;
+}
+
+void toUpper(char* text) {
+  for (; *text != '\0'; ++text) {
+    if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+  }
+}
+
+const char* fileNamePart(const char* path) {
+  const char* slash = std::strrchr(path, '\\');
+  return slash != nullptr ? slash + 1 : path;
+}
+
+}  // namespace text

@@ -1,0 +1,101 @@
+// The simulated machine's disks: a tree of folders and files with attributes, contents, files
+// held open by processes, and per-path faults.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/sim/sim_handles.h"
+
+namespace sim {
+
+enum class FileFault {
+  List,           // a search in this folder fails
+  Open,           // the file cannot be opened for reading
+  Length,         // its length cannot be had
+  Read,           // reads fail
+  SetAttributes,  // its attributes cannot be changed
+  Delete,         // it cannot be deleted (access denied)
+};
+
+class SimFileSystem : public platform::FileSystem {
+ public:
+  explicit SimFileSystem(SimHandles& handles);
+
+  // Building the machine. Parent folders are made as needed; adding an existing path replaces it.
+  void addFile(const std::string& path, const std::string& bytes = {},
+               std::uint32_t attributes = platform::kAttributeArchive);
+  void addFolder(const std::string& path,
+                 std::uint32_t attributes = platform::kAttributeDirectory);
+  void setWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
+  void setTempDirectory(const std::string& path) { tempDirectory_ = path; }
+  void inject(FileFault fault, const std::string& path);
+
+  // A file held open without delete sharing (by a process running it, or any other holder)
+  // cannot be deleted until every holder lets go.
+  void holdOpen(const std::string& path);
+  void letGo(const std::string& path);
+
+  // Looking at the machine.
+  bool hasFile(const std::string& path) const;
+  std::uint32_t attributesOf(const std::string& path) const;
+  std::string dump() const;
+
+  // platform::FileSystem
+  platform::Handle findFirst(const char* pattern, platform::FindEntry& entry) override;
+  bool findNext(platform::Handle search, platform::FindEntry& entry) override;
+  void findClose(platform::Handle search) override;
+  bool exists(const char* path) override;
+  bool isReadable(const char* path) override;
+  platform::Handle openForReading(const char* path) override;
+  std::int64_t fileLength(platform::Handle file) override;
+  bool seek(platform::Handle file, std::uint32_t offset) override;
+  int read(platform::Handle file, void* buffer, int count) override;
+  void closeFile(platform::Handle file) override;
+  bool setAttributes(const char* path, std::uint32_t attributes) override;
+  bool deleteFile(const char* path) override;
+  bool windowsDirectory(char* buffer, std::size_t capacity) override;
+  bool tempDirectory(char* buffer, std::size_t capacity) override;
+
+  // Bytes handed out by read(), for checks of how much an operation reads.
+  std::uint64_t bytesRead() const { return bytesRead_; }
+
+ private:
+  struct Node {
+    std::string name;  // as added, for listings
+    bool folder = false;
+    std::string bytes;
+    std::uint32_t attributes = 0;
+    int holders = 0;
+    std::vector<std::string> children;  // keys, in listing order
+  };
+  struct Search {
+    std::vector<platform::FindEntry> entries;
+    std::size_t next = 0;
+  };
+  struct OpenFile {
+    std::string key;
+    std::uint32_t position = 0;
+  };
+
+  Node* find(const std::string& path);
+  const Node* find(const std::string& path) const;
+  Node& ensureFolder(const std::string& key, const std::string& path);
+  bool faulty(FileFault fault, const std::string& key) const;
+  void detach(const std::string& key);
+
+  SimHandles& handles_;
+  std::map<std::string, Node> nodes_;
+  std::map<platform::Handle, Search> searches_;
+  std::map<platform::Handle, OpenFile> files_;
+  std::set<std::pair<FileFault, std::string>> faults_;
+  std::string windowsDirectory_ = "C:\\WINDOWS";
+  std::string tempDirectory_ = "C:\\WINDOWS\\TEMP\\";
+  std::uint64_t bytesRead_ = 0;
+};
+
+}  // namespace sim

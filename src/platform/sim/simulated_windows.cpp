@@ -1,0 +1,16 @@
+#include "platform/sim/simulated_windows.h"
+
+namespace sim {
+
+SimulatedWindows::SimulatedWindows() {
+  previous_ = platform::install({&files, &registry, &processes, &services, &desktop, &clock});
+}
+
+SimulatedWindows::~SimulatedWindows() { platform::install(previous_); }
+
+std::string SimulatedWindows::dump() const {
+  return files.dump() + handles.describeOpen() +
+         "virtual time: " + std::to_string(clock.now()) + " ms\n";
+}
+
+}  // namespace sim

@@ -1,0 +1,13 @@
+// Pauses on Windows.
+#pragma once
+
+#include "platform/clock.h"
+
+namespace platform::win32 {
+
+class Win32Clock : public Clock {
+ public:
+  void sleep(std::uint32_t milliseconds) override;
+};
+
+}  // namespace platform::win32

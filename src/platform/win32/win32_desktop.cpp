@@ -1,0 +1,40 @@
+#include "platform/win32/win32_desktop.h"
+
+namespace platform::win32 {
+namespace {
+
+HWND toWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+
+}  // namespace
+
+std::intptr_t Win32Desktop::sendMessage(WindowHandle window, std::uint32_t id,
+                                        std::uintptr_t wParam, std::intptr_t lParam) {
+  if (window == 0) return 0;
+  return SendMessageA(toWindow(window), id, wParam, lParam);
+}
+
+bool Win32Desktop::peekMessage(Message& message) {
+  if (!PeekMessageA(&last_, nullptr, 0, 0, PM_REMOVE)) return false;
+  message.window = reinterpret_cast<WindowHandle>(last_.hwnd);
+  message.id = last_.message;
+  message.wParam = last_.wParam;
+  message.lParam = last_.lParam;
+  return true;
+}
+
+void Win32Desktop::translateAndDispatch(const Message& message) {
+  MSG msg = last_;
+  msg.hwnd = toWindow(message.window);
+  msg.message = message.id;
+  msg.wParam = message.wParam;
+  msg.lParam = message.lParam;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+int Win32Desktop::messageBox(WindowHandle owner, const char* text, const char* caption,
+                             std::uint32_t style) {
+  return MessageBoxA(toWindow(owner), text, caption, style);
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,26 @@
+// The file part of the seam on Windows: thin calls to the Win32 file API.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace platform::win32 {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  Handle findFirst(const char* pattern, FindEntry& entry) override;
+  bool findNext(Handle search, FindEntry& entry) override;
+  void findClose(Handle search) override;
+  bool exists(const char* path) override;
+  bool isReadable(const char* path) override;
+  Handle openForReading(const char* path) override;
+  std::int64_t fileLength(Handle file) override;
+  bool seek(Handle file, std::uint32_t offset) override;
+  int read(Handle file, void* buffer, int count) override;
+  void closeFile(Handle file) override;
+  bool setAttributes(const char* path, std::uint32_t attributes) override;
+  bool deleteFile(const char* path) override;
+  bool windowsDirectory(char* buffer, std::size_t capacity) override;
+  bool tempDirectory(char* buffer, std::size_t capacity) override;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,156 @@
+#include "scan/directory_walker.h"
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "scan/message_pump.h"
+#include "scan/path_display.h"
+#include "scan/scan_log.h"
+#include "scan/scan_session.h"
+#include "scan/worm_check_table.h"
+
+namespace {
+
+using platform::kMaxPath;
+
+constexpr std::int16_t kStatusPathLength = 60;
+// Work area for texts formed from a pattern and a name: each is below kMaxPath, so the sum
+// always fits here, and whether it fits a path buffer can be judged before it is used.
+constexpr std::size_t kWorkBufferSize = 512;
+
+bool isDotEntry(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+bool isDirectory(const platform::FindEntry& entry) {
+  return (entry.attributes & platform::kAttributeDirectory) != 0;
+}
+
+// The folder part of a pattern: everything before the character that precedes its last '.'.
+// For "C:\WINDOWS\*.*" that is "C:\WINDOWS\". Returns its length, or -1 without a '.'.
+int folderPrefixLength(const char* pattern) {
+  const char* dot = std::strrchr(pattern, '.');
+  if (dot == nullptr) return -1;
+  return dot == pattern ? 0 : static_cast<int>(dot - pattern) - 1;
+}
+
+// Joins the folder part of `pattern` with `name` and `suffix` into `out`. Returns false when
+// the result would not fit a path buffer: such a path is skipped, never cut, since a cut path
+// could name another file.
+bool joinPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLength,
+              const char* name, const char* suffix) {
+  std::memcpy(out, pattern, prefixLength);
+  out[prefixLength] = '\0';
+  text::append(out, name);
+  text::append(out, suffix);
+  return std::strlen(out) < kMaxPath;
+}
+
+void showEntryOnStatusLine(const char* fullPath) {
+  char shortened[kWorkBufferSize] = {};
+  shortenPathForDisplay(fullPath, shortened, sizeof shortened, kStatusPathLength);
+  showStatus(shortened);
+}
+
+void offerToChecks(const char* path) {
+  for (const WormCheck* check = WormCheckTable; check->name != nullptr; ++check) {
+    if (check->check(check->name, path) != 0) break;
+  }
+}
+
+// A drive root's walk notes the drive's Program Files folder, so that the driver can walk it
+// afterwards if the drive walk did not reach it.
+void noteProgramFilesOfDriveRoot(const char* pattern) {
+  ScanSession& session = scanSession();
+  text::copy(session.programFilesPath, pattern);
+  char* colon = std::strchr(session.programFilesPath, ':');
+  if (colon == nullptr) return;
+  colon[1] = '\0';
+  text::append(session.programFilesPath, "\\Program Files");
+  if (!platform::files().exists(session.programFilesPath)) return;
+  session.programFilesPending = 1;
+  text::append(session.programFilesPath, "\\*.*");
+}
+
+bool pumpAndCheckTerminated() {
+  pumpScanMessages();
+  return scanSession().scanTerminated == 1;
+}
+
+enum class PassEnd { Completed, Terminated, PatternError };
+
+PassEnd walkFiles(const char* pattern) {
+  ScanSession& session = scanSession();
+  platform::FindEntry entry;
+  platform::ScopedSearch search(platform::files().findFirst(pattern, entry));
+  if (!search) return PassEnd::Completed;
+  do {
+    if (pumpAndCheckTerminated()) return PassEnd::Terminated;
+
+    char fullPath[kWorkBufferSize] = {};
+    bool pathFits = true;
+    if (session.inMemoryScan == 0) {
+      int prefixLength = folderPrefixLength(pattern);
+      if (prefixLength < 0) return PassEnd::PatternError;
+      pathFits = joinPath(fullPath, pattern, prefixLength, entry.fileName, "");
+    } else {
+      text::copy(fullPath, pattern);
+    }
+    showEntryOnStatusLine(fullPath);
+
+    if (!isDirectory(entry) && pathFits) {
+      if (session.inMemoryScan == 0) ++session.statistics.filesScanned;
+      offerToChecks(fullPath);
+    }
+
+    if (pumpAndCheckTerminated()) return PassEnd::Terminated;
+  } while (platform::files().findNext(search.get(), entry));
+  return PassEnd::Completed;
+}
+
+// The subfolder pass searches the pattern with everything after its last '.' replaced by "*",
+// so that a file pattern's extension matches anything and "*.*" stays as it is.
+void subfolderPassPattern(const char* pattern, char (&out)[kWorkBufferSize]) {
+  text::copy(out, pattern);
+  char* dot = std::strrchr(out, '.');
+  if (dot != nullptr) dot[1] = '\0';
+  text::append(out, "*");
+}
+
+}  // namespace
+
+int walkDirectory(const char* pattern) {
+  ScanSession& session = scanSession();
+  session.wormFileConfirmed = 0;
+
+  if (std::strlen(pattern) <= 6) noteProgramFilesOfDriveRoot(pattern);
+
+  switch (walkFiles(pattern)) {
+    case PassEnd::Terminated: return 0;
+    case PassEnd::PatternError: return kWalkPatternError;
+    case PassEnd::Completed: break;
+  }
+
+  char passPattern[kWorkBufferSize];
+  subfolderPassPattern(pattern, passPattern);
+  platform::FindEntry entry;
+  platform::ScopedSearch search(platform::files().findFirst(passPattern, entry));
+  if (!search) return session.statistics.filesScanned;
+  do {
+    if (pumpAndCheckTerminated()) return 0;
+    // A junction or symbolic link can lead outside the scan's scope or back into itself.
+    if (!isDirectory(entry) || isDotEntry(entry.fileName) ||
+        (entry.attributes & platform::kAttributeReparsePoint) != 0) {
+      continue;
+    }
+    int prefixLength = folderPrefixLength(pattern);
+    if (prefixLength < 0) return kWalkPatternError;
+    char nextPattern[kWorkBufferSize];
+    if (!joinPath(nextPattern, pattern, prefixLength, entry.fileName, "\\*.*")) continue;
+    if (std::strstr(nextPattern, "\\Program Files\\") != nullptr) session.programFilesWalked = 1;
+    if (walkDirectory(nextPattern) == kWalkPatternError) return kWalkPatternError;
+  } while (platform::files().findNext(search.get(), entry));
+  return session.statistics.filesScanned;
+}

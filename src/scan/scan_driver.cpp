@@ -1,0 +1,65 @@
+#include "scan/scan_driver.h"
+
+#include "common/bounded_text.h"
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "scan/directory_walker.h"
+#include "scan/scan_log.h"
+#include "scan/scan_session.h"
+#include "system/memory_scan.h"
+#include "system/restart.h"
+
+namespace {
+
+using platform::kMaxPath;
+
+// Walks the tree of `folder`, which GetWindowsDirectory or GetTempPath gave. The temporary
+// path already ends in a backslash; the pattern keeps the doubled one, which the system accepts.
+void walkTree(bool (platform::FileSystem::*where)(char*, std::size_t)) {
+  char pattern[kMaxPath] = {};
+  if (!(platform::files().*where)(pattern, sizeof pattern)) return;
+  if (!text::append(pattern, "\\*.*")) return;
+  walkDirectory(pattern);
+}
+
+void writeStatistics() {
+  ScanSession& session = scanSession();
+  const ScanStatistics& statistics = session.statistics;
+  session.logFinal = 1;
+  if (statistics.filesInfected > 0) appendLogLine(" ");
+  appendLogLine("Scanning statistics\t\t:");
+  appendLogLine("Total files scanned\t\t:  %d", statistics.filesScanned);
+  appendLogLine("Total files infected\t\t:  %d", statistics.filesInfected);
+  appendLogLine("Total files deleted\t\t:  %d", statistics.filesDeleted);
+}
+
+}  // namespace
+
+int runScan() {
+  ScanSession& session = scanSession();
+  runMemoryScan();
+
+  // The scope is the Windows tree and the temporary tree; the drive root itself is not walked.
+  walkTree(&platform::FileSystem::windowsDirectory);
+  walkTree(&platform::FileSystem::tempDirectory);
+
+  // Only a drive-root walk notes a Program Files folder, so with the walks above this finds
+  // nothing pending; it stays for a drive walk.
+  if (session.programFilesPending == 1 && session.programFilesWalked == 0) {
+    walkDirectory(session.programFilesPath);
+    session.programFilesPending = 0;
+  }
+
+  writeStatistics();
+  showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
+
+  if (session.restartRequired != 0) {
+    int answer = platform::desktop().messageBox(
+        0,
+        "The system has to be restarted to remove the virus completely from your system. "
+        "\n\n Restart now?",
+        session.appCaption, platform::kBoxYesNo);
+    if (answer == platform::kAnswerYes) restartComputer();
+  }
+  return 1;
+}

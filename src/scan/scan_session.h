@@ -1,0 +1,63 @@
+// The one process-wide record that every part of a scan shares: fixed texts, the scan target,
+// the scanning window, the line and status buffers, the current finding and the flags through
+// which the memory scan, the walker, the worm check and the driver coordinate.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+// Messages by which every part writes to the scanning window. Their numbers are those of
+// WM_ENABLE and WM_SETREDRAW; the scanning window maps both to its own handlers.
+constexpr std::uint32_t WM_SCAN_STATUS = 10;
+constexpr std::uint32_t WM_SCAN_APPENDLOG = 11;
+
+constexpr int kRemedyDelete = 100;
+
+struct ScanStatistics {
+  int filesScanned = 0;
+  int filesInfected = 0;
+  int filesDeleted = 0;
+};
+
+struct ScanSession {
+  // Fixed texts, never written.
+  char appCaption[platform::kMaxPath] = "Vandrel Ver 4.0";
+  char mainCaption[platform::kMaxPath] = "Vandrel Ver 4.0";
+  char virusFamilyName[platform::kMaxPath] = "W32/Blaster.Worm";
+  char productShortName[platform::kMaxPath] = "Vandrel";
+
+  char scanTarget[platform::kMaxPath] = "";
+  platform::WindowHandle scanDialogWindow = 0;
+  char logLine[platform::kMaxLogLine] = "";
+  char statusText[platform::kMaxPath] = "";
+  char currentVirusName[platform::kMaxPath] = "";
+  int remedyCode = 0;
+
+  std::uint8_t logFinal = 0;
+  std::uint8_t scanTerminated = 0;
+  std::uint8_t inMemoryScan = 1;
+  std::uint8_t wormFileConfirmed = 0;
+  int memoryRemedyCode = 0;
+  int restartRequired = 0;
+
+  char programFilesPath[platform::kMaxPath] = "";
+  int programFilesPending = 0;
+  int programFilesWalked = 0;
+
+  // Owned by the memory scan.
+  int memoryScanPlatform = 0;
+  int memoryRestartRequired = 0;
+
+  ScanStatistics statistics;
+};
+
+// The record lives for the whole process; one program run performs one scan.
+ScanSession& scanSession();
+
+// Tests only: puts the record back into its state at program start.
+void resetScanSessionForTest();
+
+// Records a finding: its virus name and its object (a path, or "System Memory"), and selects
+// deletion as its remedy. Nothing is sent: the status line shows the object at its next refresh.
+void setCurrentFinding(const char* virusName, const char* objectText);

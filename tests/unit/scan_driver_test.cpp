@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include "scan/scan_driver.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ScanDriverTest : public SimTest {
+ protected:
+  ScanDriverTest() {
+    sim.files.setWindowsDirectory(R"(C:\WINDOWS)");
+    sim.files.setTempDirectory(R"(C:\TEMP\)");
+    sim.files.addFile(R"(C:\WINDOWS\win.ini)");
+    sim.files.addFile(R"(C:\WINDOWS\SYSTEM\kernel32.dll)");
+    sim.files.addFile(R"(C:\WINDOWS\TEMP\nested.tmp)");
+    sim.files.addFile(R"(C:\TEMP\one.tmp)");
+    sim.files.addFile(R"(C:\TEMP\DEEP\two.tmp)");
+    sim.files.addFile(R"(C:\elsewhere.txt)");
+    sim.files.addFile(R"(C:\Program Files\App\app.exe)");
+  }
+  static Strings statistics(int scanned, int infected, int deleted) {
+    return {"Scanning statistics\t\t:", "Total files scanned\t\t:  " + std::to_string(scanned),
+            "Total files infected\t\t:  " + std::to_string(infected),
+            "Total files deleted\t\t:  " + std::to_string(deleted)};
+  }
+};
+
+TEST_F(ScanDriverTest, ACleanScanWalksTheWindowsAndTempTreesOnly) {
+  EXPECT_EQ(runScan(), 1);
+
+  EXPECT_EQ(written, statistics(5, 0, 0));
+  EXPECT_EQ(statuses.back(), "Scanning completed");
+  EXPECT_EQ(scanSession().logFinal, 1);
+  EXPECT_EQ(scanSession().inMemoryScan, 0);
+  for (const std::string& status : statuses) {
+    EXPECT_EQ(status.find("elsewhere"), std::string::npos);
+    EXPECT_EQ(status.find("Program Files"), std::string::npos);
+  }
+  // The temporary path keeps its own backslash, so its entries show a doubled one.
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), R"(C:\TEMP\\one.tmp)"), statuses.end());
+  EXPECT_TRUE(sim.desktop.messageBoxes().empty());
+}
+
+TEST_F(ScanDriverTest, AFileInBothTreesCountsTwice) {
+  sim.files.setTempDirectory(R"(C:\WINDOWS\TEMP\)");
+  runScan();
+  EXPECT_EQ(written[1], "Total files scanned\t\t:  4");
+}
+
+TEST_F(ScanDriverTest, InfectedFilesPutABlankLineBeforeTheStatistics) {
+  scanSession().statistics.filesInfected = 1;
+  runScan();
+  Strings expected = {" "};
+  for (const std::string& line : statistics(5, 1, 0)) expected.push_back(line);
+  EXPECT_EQ(written, expected);
+}
+
+TEST_F(ScanDriverTest, ACancelledScanStillWritesItsStatistics) {
+  sim.desktop.answerMessageBoxes({platform::kAnswerYes});
+  onStatus = [this](const std::string& status) {
+    if (status == R"(C:\WINDOWS\win.ini)") sim.desktop.post({0, platform::kMessageKeyDown, 27, 0});
+  };
+
+  runScan();
+
+  EXPECT_EQ(written, statistics(1, 0, 0));
+  EXPECT_EQ(statuses.back(), "Scanning terminated");
+  for (const std::string& status : statuses) EXPECT_EQ(status.find("TEMP\\\\"), std::string::npos);
+}
+
+TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
+  scanSession().restartRequired = 1;
+  runScan();
+  ASSERT_EQ(sim.desktop.messageBoxes().size(), 1u);
+  const sim::ShownMessageBox& box = sim.desktop.messageBoxes()[0];
+  EXPECT_EQ(box.owner, 0u);
+  EXPECT_EQ(box.caption, "Vandrel Ver 4.0");
+  EXPECT_EQ(box.style, platform::kBoxYesNo);
+  EXPECT_EQ(box.text,
+            "The system has to be restarted to remove the virus completely from your system. "
+            "\n\n Restart now?");
+}
+
+}  // namespace
