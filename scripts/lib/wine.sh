@@ -1,0 +1,46 @@
+# Shared by the scripts that run our Windows programs under Wine. Source it; it defines
+# functions only.
+
+# Gives Wine a screen: the caller's display when there is one, else a private Xvfb that is
+# stopped when the calling script exits.
+wine_start_display() {
+  if [[ -n "${DISPLAY:-}" ]]; then return 0; fi
+  local number
+  for number in $(seq 90 130); do
+    if [[ ! -e /tmp/.X11-unix/X$number && ! -e /tmp/.X$number-lock ]]; then break; fi
+  done
+  Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  WINE_XVFB_PID=$!
+  export DISPLAY=":$number"
+  local waited
+  for waited in $(seq 1 50); do
+    [[ -e /tmp/.X11-unix/X$number ]] && return 0
+    sleep 0.1
+  done
+  echo "wine: Xvfb did not start on :$number" >&2
+  return 1
+}
+
+wine_stop_display() {
+  if [[ -n "${WINE_XVFB_PID:-}" ]]; then
+    kill "$WINE_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_XVFB_PID" 2>/dev/null || true
+    unset WINE_XVFB_PID
+  fi
+}
+
+# Makes $1 a Wine prefix, fresh when $2 is "fresh". Mono and Gecko are not offered: nothing of
+# ours needs them, and their installers would wait for a click.
+wine_prepare_prefix() {
+  local prefix=$1 mode=${2:-reuse}
+  export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+  if [[ $mode == fresh ]]; then
+    wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+  fi
+  if [[ ! -f $prefix/system.reg ]]; then
+    mkdir -p "$(dirname "$prefix")"
+    wineboot -i >/dev/null 2>&1
+  fi
+  wineserver -w
+}

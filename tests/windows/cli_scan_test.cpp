@@ -1,0 +1,68 @@
+// vandrel-cli.exe over this Wine prefix: the whole scan without windows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "windows/windows_support.h"
+
+namespace {
+
+// Counts the regular files of a tree the plain way, as a person would with a file manager:
+// every non-folder entry, without following links, leaving out paths too long for the program.
+int countRegularFiles(const std::string& folder) {
+  int count = 0;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do {
+    std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string child = folder + "\\" + name;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      if (child.size() < MAX_PATH) ++count;
+    } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+      count += countRegularFiles(child);
+    }
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+  return count;
+}
+
+std::string withoutTrailingBackslash(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+TEST(CliScan, ACleanPrefixEndsWithTheStatisticsAndCountsEveryFileOfBothTrees) {
+  wintest::ProgramRun run = wintest::runProgram("vandrel-cli.exe", "");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  char windows[MAX_PATH], temp[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  GetTempPathA(MAX_PATH, temp);
+  int expected = countRegularFiles(windows) + countRegularFiles(withoutTrailingBackslash(temp));
+
+  std::vector<std::string> lines = wintest::splitLines(run.output);
+  ASSERT_GE(lines.size(), 5u) << run.output;
+  std::vector<std::string> tail(lines.end() - 5, lines.end());
+  EXPECT_EQ(tail[0], "Scanning statistics\t\t:");
+  EXPECT_EQ(tail[1], "Total files scanned\t\t:  " + std::to_string(expected));
+  EXPECT_EQ(tail[2], "Total files infected\t\t:  0");
+  EXPECT_EQ(tail[3], "Total files deleted\t\t:  0");
+  EXPECT_EQ(tail[4], "Scanning completed");
+  EXPECT_GT(expected, 100) << "the prefix's Windows tree looks empty";
+}
+
+TEST(CliScan, ExplainsItselfAndRefusesUnknownOptions) {
+  wintest::ProgramRun help = wintest::runProgram("vandrel-cli.exe", "--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.output.find("Exit status"), std::string::npos);
+
+  wintest::ProgramRun wrong = wintest::runProgram("vandrel-cli.exe", "--bogus");
+  EXPECT_EQ(wrong.exitCode, 3);
+  EXPECT_NE(wrong.errors.find("--bogus"), std::string::npos);
+}
+
+}  // namespace

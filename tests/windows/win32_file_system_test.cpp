@@ -1,0 +1,32 @@
+#include "contract/file_system_contract.h"
+
+#include <windows.h>
+
+#include "platform/os.h"
+#include "platform/win32/win32_os.h"
+#include "windows/windows_support.h"
+
+namespace {
+
+class Win32Environment {
+ public:
+  Win32Environment() { previous_ = platform::install(platform::win32::win32Os()); }
+  ~Win32Environment() { platform::install(previous_); }
+
+  std::string root() const { return scratch_.path(); }
+  platform::FileSystem& files() { return platform::files(); }
+  void addFile(const std::string& relative, const std::string& bytes, std::uint32_t attributes) {
+    ASSERT_TRUE(wintest::writeFile(root() + "\\" + relative, bytes, attributes));
+  }
+  void addFolder(const std::string& relative) {
+    CreateDirectoryA((root() + "\\" + relative).c_str(), nullptr);
+  }
+
+ private:
+  wintest::ScratchFolder scratch_;
+  platform::Os previous_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FileSystemContract, Win32Environment);
+
+}  // namespace

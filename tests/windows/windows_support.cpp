@@ -1,0 +1,140 @@
+#include "windows/windows_support.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace wintest {
+
+std::string programFolder() {
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+ScratchFolder::ScratchFolder() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  static unsigned counter = 0;
+  path_ = std::string(temp) + "vandrel-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(++counter);
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { removeTree(path_); }
+
+bool writeFile(const std::string& path, const std::string& bytes, unsigned attributes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size() && SetFileAttributesA(path.c_str(), attributes);
+}
+
+void removeTree(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string child = path + "\\" + name;
+      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(child);
+      } else {
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+namespace {
+
+std::string drain(HANDLE pipe) {
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  return text;
+}
+
+}  // namespace
+
+ProgramRun runProgram(const std::string& program, const std::string& arguments,
+                      unsigned timeoutMs) {
+  ProgramRun run;
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  // Both streams go to files: a child that writes much to a pipe nobody reads would stall. They
+  // lie beside the programs, outside the trees a scan walks.
+  std::string stem = programFolder() + "\\run-" + std::to_string(GetCurrentProcessId());
+  std::string outPath = stem + ".out", errPath = stem + ".err";
+  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process = {};
+  std::string commandLine = "\"" + programFolder() + "\\" + program + "\" " + arguments;
+  if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+      TerminateProcess(process.hProcess, 99);
+      WaitForSingleObject(process.hProcess, 5000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    run.exitCode = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  for (HANDLE stream : {out, err}) SetFilePointer(stream, 0, nullptr, FILE_BEGIN);
+  run.output = drain(out);
+  run.errors = drain(err);
+  CloseHandle(out);
+  CloseHandle(err);
+  DeleteFileA(outPath.c_str());
+  DeleteFileA(errPath.c_str());
+  return run;
+}
+
+bool setWineVersion(const std::string& exeName, const std::string& version) {
+  std::string key = "Software\\Wine\\AppDefaults\\" + exeName;
+  HKEY handle;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  LONG result = RegSetValueExA(handle, "Version", 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(version.c_str()),
+                               static_cast<DWORD>(version.size() + 1));
+  RegCloseKey(handle);
+  return result == ERROR_SUCCESS;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else if (c != '\r') {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace wintest

@@ -1,0 +1,46 @@
+// Helpers for the tests that run under Wine: scratch folders, running our programs, and the
+// Windows version Wine emulates for a program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace wintest {
+
+// The folder this test program lives in; the other programs of the build lie beside it.
+std::string programFolder();
+
+// A new empty folder under the temporary directory, removed with everything in it at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Writes a file (creating nothing but the file) and sets its attributes.
+bool writeFile(const std::string& path, const std::string& bytes, unsigned attributes);
+// Removes a folder tree, clearing read-only attributes on the way.
+void removeTree(const std::string& path);
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;  // standard output
+  std::string errors;  // standard error
+};
+
+// Runs a program of the build with arguments and waits for it (at most `timeoutMs`).
+ProgramRun runProgram(const std::string& program, const std::string& arguments,
+                      unsigned timeoutMs = 120000);
+
+// Sets the Windows version Wine reports to `exeName` ("win98", "win2k", "win7", ...).
+bool setWineVersion(const std::string& exeName, const std::string& version);
+
+std::vector<std::string> splitLines(const std::string& text);
+
+}  // namespace wintest
