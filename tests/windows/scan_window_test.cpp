@@ -1,5 +1,5 @@
 // The scanning window and the thank-you window, worked through the UI driver: the whole flow,
-// and the Cancel prompt answered both ways.
+// and the scan interrupted by Cancel or Escape with the prompt answered both ways.
 #include <vector>
 
 #include "res/resource.h"
@@ -11,38 +11,90 @@ namespace {
 // Enough files that the walk of the temporary folder takes a few seconds under Wine.
 constexpr int kSlowScanFiles = 4000;
 
-std::vector<std::string> lastLines(const std::vector<std::string>& lines, std::size_t count) {
-  if (lines.size() < count) return lines;
-  return std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(count), lines.end());
-}
-
 int scannedCountIn(const std::string& line) {
   const std::string head = "Total files scanned\t\t:  ";
   if (line.rfind(head, 0) != 0) return -1;
   return std::stoi(line.substr(head.size()));
 }
 
-// Exactly one of Cancel and OK is visible.
-void expectButtons(HWND scanning, bool scanRunning) {
-  EXPECT_EQ(uidriver::controlVisible(scanning, IDCANCEL), scanRunning);
-  EXPECT_EQ(uidriver::controlVisible(scanning, IDC_SCAN_OK), !scanRunning);
-}
+class ScanWindow : public VandrelWindowTest {
+ protected:
+  ScanWindow() : tree(kSlowScanFiles) {}
 
-class ScanWindow : public VandrelWindowTest {};
+  // Starts the program and the scan, and returns the scanning window once the walk is under
+  // way; null (with a failure) when something did not come.
+  HWND scanUnderWay() {
+    HWND main = startAndWaitForMainWindow();
+    HWND scanning = main != nullptr ? startScan(main) : nullptr;
+    if (scanning == nullptr || !waitForWalk(scanning)) {
+      ADD_FAILURE() << "the scan did not get under way";
+      return nullptr;
+    }
+    return scanning;
+  }
+
+  // Exactly one of Cancel and OK is visible.
+  static void expectButtons(HWND scanning, bool scanRunning) {
+    EXPECT_EQ(uidriver::controlVisible(scanning, IDCANCEL), scanRunning);
+    EXPECT_EQ(uidriver::controlVisible(scanning, IDC_SCAN_OK), !scanRunning);
+  }
+
+  static bool statusBecomes(HWND scanning, const std::string& text) {
+    return uidriver::waitUntil(
+        [&] { return uidriver::controlText(scanning, IDC_SCAN_STATUS) == text; }, kScanTimeoutMs);
+  }
+
+  // The four statistics lines that end the log; returns the number of files scanned.
+  static int expectStatistics(HWND scanning) {
+    std::vector<std::string> lines = uidriver::listBoxLines(scanning, IDC_SCAN_LOG);
+    if (lines.size() < 4) {
+      ADD_FAILURE() << "the log holds " << lines.size() << " lines";
+      return -1;
+    }
+    std::vector<std::string> tail(lines.end() - 4, lines.end());
+    EXPECT_EQ(tail[0], "Scanning statistics\t\t:");
+    EXPECT_EQ(tail[2], "Total files infected\t\t:  0");
+    EXPECT_EQ(tail[3], "Total files deleted\t\t:  0");
+    return scannedCountIn(tail[1]);
+  }
+
+  // Asks to end the scan and waits for the prompt, checking its text.
+  HWND askToTerminate(HWND scanning, bool withEscape) {
+    if (withEscape) {
+      EXPECT_TRUE(uidriver::pressKey(scanning, VK_ESCAPE));
+    } else {
+      EXPECT_TRUE(uidriver::clickButton(scanning, IDCANCEL));
+    }
+    HWND prompt = waitForMessageBox("Warning");
+    if (prompt == nullptr) {
+      ADD_FAILURE() << "no prompt";
+      return nullptr;
+    }
+    EXPECT_EQ(uidriver::messageBoxText(prompt), "Terminate the Scan now?");
+    // The prompt holds the walk in the middle: the status line shows where.
+    EXPECT_EQ(uidriver::controlText(scanning, IDC_SCAN_STATUS).rfind("C:\\", 0), 0u);
+    return prompt;
+  }
+
+  void answer(HWND prompt, int button) {
+    ASSERT_TRUE(uidriver::answerMessageBox(prompt, button));
+    ASSERT_TRUE(uidriver::waitUntil([&] { return !IsWindow(prompt); }, kWindowTimeoutMs));
+  }
+
+  SlowScanTree tree;
+};
 
 TEST_F(ScanWindow, AWholeRunGoesFromTheMainWindowThroughTheScanToTheThankYouWindow) {
-  SlowScanTree tree(kSlowScanFiles);
   HWND main = startAndWaitForMainWindow();
   ASSERT_NE(main, nullptr);
   HWND scanning = startScan(main);
   ASSERT_NE(scanning, nullptr) << "the scanning window did not come";
-
   EXPECT_EQ(uidriver::windowText(scanning), "Vandrel Ver 4.0");
   EXPECT_EQ(uidriver::controlText(scanning, IDC_TITLE_LINE),
             "Searching for variants of W32/Blaster.Worm files...");
+  EXPECT_FALSE(uidriver::clickCloseBox(scanning)) << "the scanning window has a close box";
   expectButtons(scanning, true);
 
-  // During the walk the status line shows the entry being looked at.
   ASSERT_TRUE(waitForWalk(scanning));
   screenshot(scanning, "scanning");
   expectButtons(scanning, true);
@@ -51,18 +103,13 @@ TEST_F(ScanWindow, AWholeRunGoesFromTheMainWindowThroughTheScanToTheThankYouWind
   screenshot(scanning, "scanned");
   expectButtons(scanning, false);
   EXPECT_EQ(uidriver::controlText(scanning, IDC_SCAN_STATUS), "Scanning completed");
-  std::vector<std::string> tail = lastLines(uidriver::listBoxLines(scanning, IDC_SCAN_LOG), 4);
-  ASSERT_EQ(tail.size(), 4u);
-  EXPECT_EQ(tail[0], "Scanning statistics\t\t:");
-  EXPECT_GE(scannedCountIn(tail[1]), kSlowScanFiles);
-  EXPECT_EQ(tail[2], "Total files infected\t\t:  0");
-  EXPECT_EQ(tail[3], "Total files deleted\t\t:  0");
+  EXPECT_GE(expectStatistics(scanning), kSlowScanFiles);
 
   ASSERT_TRUE(uidriver::clickButton(scanning, IDC_SCAN_OK));
   HWND thanks = waitForWindow(IDC_HOME_LINK);
   ASSERT_NE(thanks, nullptr) << "the thank-you window did not come";
   screenshot(thanks, "thanks");
-  EXPECT_FALSE(IsWindowVisible(scanning)) << "the scanning window stays while thanking";
+  EXPECT_FALSE(IsWindowVisible(scanning)) << "the scanning window stays beside the thanks";
   EXPECT_EQ(uidriver::windowText(thanks), "Vandrel Ver 4.0");
   EXPECT_EQ(uidriver::controlText(thanks, IDC_TITLE_LINE),
             "Thank you for using the Vandrel program. You can protect your computer");
@@ -74,77 +121,45 @@ TEST_F(ScanWindow, AWholeRunGoesFromTheMainWindowThroughTheScanToTheThankYouWind
 }
 
 TEST_F(ScanWindow, CancelAnsweredNoLetsTheScanGoOn) {
-  SlowScanTree tree(kSlowScanFiles);
-  HWND main = startAndWaitForMainWindow();
-  ASSERT_NE(main, nullptr);
-  HWND scanning = startScan(main);
+  HWND scanning = scanUnderWay();
   ASSERT_NE(scanning, nullptr);
-  ASSERT_TRUE(waitForWalk(scanning));
-
-  ASSERT_TRUE(uidriver::clickButton(scanning, IDCANCEL));
-  HWND prompt = waitForMessageBox("Warning");
-  ASSERT_NE(prompt, nullptr) << "no prompt";
+  HWND prompt = askToTerminate(scanning, false);
+  ASSERT_NE(prompt, nullptr);
   screenshot(prompt, "prompt");
-  EXPECT_EQ(uidriver::messageBoxText(prompt), "Terminate the Scan now?");
-  // The prompt came up in the middle of the walk.
-  EXPECT_EQ(uidriver::controlText(scanning, IDC_SCAN_STATUS).rfind("C:\\", 0), 0u);
-
-  ASSERT_TRUE(uidriver::answerMessageBox(prompt, IDNO));
-  ASSERT_TRUE(uidriver::waitUntil([&] { return !IsWindow(prompt); }, kWindowTimeoutMs));
+  answer(prompt, IDNO);
   expectButtons(scanning, true);
 
-  ASSERT_TRUE(waitForScanEnd(scanning));
-  EXPECT_EQ(uidriver::controlText(scanning, IDC_SCAN_STATUS), "Scanning completed");
-  finishFlow(scanning);
+  ASSERT_TRUE(statusBecomes(scanning, "Scanning completed"));
+  EXPECT_GE(expectStatistics(scanning), kSlowScanFiles);
+  finishFlow(scanning, Close::CloseBox);
 }
 
-TEST_F(ScanWindow, CancelAnsweredYesEndsTheScanWithItsStatistics) {
-  SlowScanTree tree(kSlowScanFiles);
-  HWND main = startAndWaitForMainWindow();
-  ASSERT_NE(main, nullptr);
-  HWND scanning = startScan(main);
+TEST_F(ScanWindow, CancelAnsweredYesShowsOKAndEndsTheScanWithItsStatistics) {
+  HWND scanning = scanUnderWay();
   ASSERT_NE(scanning, nullptr);
-  ASSERT_TRUE(waitForWalk(scanning));
-
-  ASSERT_TRUE(uidriver::clickButton(scanning, IDCANCEL));
-  HWND prompt = waitForMessageBox("Warning");
-  ASSERT_NE(prompt, nullptr) << "no prompt";
-  ASSERT_TRUE(uidriver::answerMessageBox(prompt, IDYES));
-  ASSERT_TRUE(uidriver::waitUntil([&] { return !IsWindow(prompt); }, kWindowTimeoutMs));
+  HWND prompt = askToTerminate(scanning, false);
+  ASSERT_NE(prompt, nullptr);
+  answer(prompt, IDYES);
 
   // OK replaces Cancel as the prompt goes; the driver then finishes with its statistics.
   EXPECT_TRUE(uidriver::waitUntil([&] { return uidriver::controlVisible(scanning, IDC_SCAN_OK); },
                                   kWindowTimeoutMs));
   expectButtons(scanning, false);
-  ASSERT_TRUE(uidriver::waitUntil(
-      [&] { return uidriver::controlText(scanning, IDC_SCAN_STATUS) == "Scanning terminated"; },
-      kScanTimeoutMs));
+  ASSERT_TRUE(statusBecomes(scanning, "Scanning terminated"));
   screenshot(scanning, "terminated");
-  std::vector<std::string> tail = lastLines(uidriver::listBoxLines(scanning, IDC_SCAN_LOG), 4);
-  ASSERT_EQ(tail.size(), 4u);
-  EXPECT_EQ(tail[0], "Scanning statistics\t\t:");
-  EXPECT_GE(scannedCountIn(tail[1]), 0);
-  EXPECT_EQ(tail[2], "Total files infected\t\t:  0");
-  EXPECT_EQ(tail[3], "Total files deleted\t\t:  0");
-  finishFlow(scanning);
+  int scanned = expectStatistics(scanning);
+  EXPECT_GE(scanned, 0);
+  EXPECT_LT(scanned, kSlowScanFiles) << "the walk went on after Yes";
+  finishFlow(scanning, Close::EscapeKey);
 }
 
 TEST_F(ScanWindow, EscapeDuringTheScanAsksToo) {
-  SlowScanTree tree(kSlowScanFiles);
-  HWND main = startAndWaitForMainWindow();
-  ASSERT_NE(main, nullptr);
-  HWND scanning = startScan(main);
+  HWND scanning = scanUnderWay();
   ASSERT_NE(scanning, nullptr);
-  ASSERT_TRUE(waitForWalk(scanning));
-
-  ASSERT_TRUE(uidriver::pressKey(scanning, VK_ESCAPE));
-  HWND prompt = waitForMessageBox("Warning");
-  ASSERT_NE(prompt, nullptr) << "Escape did not ask";
-  EXPECT_EQ(uidriver::messageBoxText(prompt), "Terminate the Scan now?");
-  ASSERT_TRUE(uidriver::answerMessageBox(prompt, IDYES));
-  ASSERT_TRUE(uidriver::waitUntil(
-      [&] { return uidriver::controlText(scanning, IDC_SCAN_STATUS) == "Scanning terminated"; },
-      kScanTimeoutMs));
+  HWND prompt = askToTerminate(scanning, true);
+  ASSERT_NE(prompt, nullptr);
+  answer(prompt, IDYES);
+  ASSERT_TRUE(statusBecomes(scanning, "Scanning terminated"));
   ASSERT_TRUE(waitForScanEnd(scanning));
   finishFlow(scanning);
 }

@@ -107,11 +107,15 @@ bool VandrelWindowTest::waitForWalk(HWND scanning) {
       kScanTimeoutMs);
 }
 
-void VandrelWindowTest::finishFlow(HWND scanning) {
+void VandrelWindowTest::finishFlow(HWND scanning, Close close) {
   ASSERT_TRUE(uidriver::clickButton(scanning, IDC_SCAN_OK));
   HWND thanks = waitForWindow(IDC_HOME_LINK);
   ASSERT_NE(thanks, nullptr) << "the thank-you window did not come";
-  ASSERT_TRUE(uidriver::clickButton(thanks, IDOK));
+  switch (close) {
+    case Close::OkButton: ASSERT_TRUE(uidriver::clickButton(thanks, IDOK)); break;
+    case Close::EscapeKey: ASSERT_TRUE(uidriver::pressKey(thanks, VK_ESCAPE)); break;
+    case Close::CloseBox: ASSERT_TRUE(uidriver::clickCloseBox(thanks)); break;
+  }
   ASSERT_TRUE(program->waitForExit(kWindowTimeoutMs)) << "vandrel.exe did not end";
   EXPECT_EQ(program->exitCode(), 0);
 }

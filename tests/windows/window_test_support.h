@@ -60,8 +60,10 @@ class VandrelWindowTest : public ::testing::Test {
   bool waitForScanEnd(HWND scanning);
   // Waits for the status line to show a path, the sign that the walk is under way.
   bool waitForWalk(HWND scanning);
-  // OK after the scan, OK in the thank-you window, and the end of the process.
-  void finishFlow(HWND scanning);
+  // How the thank-you window is closed.
+  enum class Close { OkButton, EscapeKey, CloseBox };
+  // OK after the scan, the thank-you window closed, and the end of the process.
+  void finishFlow(HWND scanning, Close close = Close::OkButton);
   // Saves a picture of the window as <test name>-<name>.png in the screenshot folder.
   void screenshot(HWND window, const std::string& name);
 

@@ -175,6 +175,13 @@ bool clickControl(HWND dialog, int id) {
          PostMessageA(control, WM_LBUTTONUP, 0, middle);
 }
 
+bool clickCloseBox(HWND window) {
+  if ((GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU) == 0 || !IsWindowEnabled(window)) {
+    return false;
+  }
+  return PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+}
+
 bool pressKey(HWND window, UINT virtualKey) {
   GUITHREADINFO input = {};
   input.cbSize = sizeof input;

@@ -36,6 +36,8 @@ std::vector<std::string> listBoxLines(HWND dialog, int id);
 bool clickButton(HWND dialog, int id);
 // Clicks the middle of a control with the left mouse button.
 bool clickControl(HWND dialog, int id);
+// Clicks a window's close box: false when it has none.
+bool clickCloseBox(HWND window);
 // Presses and releases a key in the window that has the keyboard focus in `window`'s thread
 // (or in `window` itself when that thread has no focus).
 bool pressKey(HWND window, UINT virtualKey);
