@@ -58,22 +58,30 @@ class ScanWindow : public VandrelWindowTest {
     return scannedCountIn(tail[1]);
   }
 
-  // Asks to end the scan and waits for the prompt, checking its text.
-  HWND askToTerminate(HWND scanning, bool withEscape) {
+  // Gets the walk under way, then asks to end it (by Cancel or by Escape) and waits for the
+  // prompt, checking its text; prompt is null (with a failure) when something did not come.
+  struct Interrupted {
+    HWND scanning = nullptr;
+    HWND prompt = nullptr;
+  };
+  Interrupted interruptTheWalk(bool withEscape) {
+    Interrupted walk;
+    walk.scanning = scanUnderWay();
+    if (walk.scanning == nullptr) return walk;
     if (withEscape) {
-      EXPECT_TRUE(uidriver::pressKey(scanning, VK_ESCAPE));
+      EXPECT_TRUE(uidriver::pressKey(walk.scanning, VK_ESCAPE));
     } else {
-      EXPECT_TRUE(uidriver::clickButton(scanning, IDCANCEL));
+      EXPECT_TRUE(uidriver::clickButton(walk.scanning, IDCANCEL));
     }
-    HWND prompt = waitForMessageBox("Warning");
-    if (prompt == nullptr) {
+    walk.prompt = waitForMessageBox("Warning");
+    if (walk.prompt == nullptr) {
       ADD_FAILURE() << "no prompt";
-      return nullptr;
+      return walk;
     }
-    EXPECT_EQ(uidriver::messageBoxText(prompt), "Terminate the Scan now?");
+    EXPECT_EQ(uidriver::messageBoxText(walk.prompt), "Terminate the Scan now?");
     // The prompt holds the walk in the middle: the status line shows where.
-    EXPECT_EQ(uidriver::controlText(scanning, IDC_SCAN_STATUS).rfind("C:\\", 0), 0u);
-    return prompt;
+    EXPECT_EQ(uidriver::controlText(walk.scanning, IDC_SCAN_STATUS).rfind("C:\\", 0), 0u);
+    return walk;
   }
 
   void answer(HWND prompt, int button) {
@@ -121,9 +129,8 @@ TEST_F(ScanWindow, AWholeRunGoesFromTheMainWindowThroughTheScanToTheThankYouWind
 }
 
 TEST_F(ScanWindow, CancelAnsweredNoLetsTheScanGoOn) {
-  HWND scanning = scanUnderWay();
-  ASSERT_NE(scanning, nullptr);
-  HWND prompt = askToTerminate(scanning, false);
+  Interrupted walk = interruptTheWalk(false);
+  HWND scanning = walk.scanning, prompt = walk.prompt;
   ASSERT_NE(prompt, nullptr);
   screenshot(prompt, "prompt");
   answer(prompt, IDNO);
@@ -135,9 +142,8 @@ TEST_F(ScanWindow, CancelAnsweredNoLetsTheScanGoOn) {
 }
 
 TEST_F(ScanWindow, CancelAnsweredYesShowsOKAndEndsTheScanWithItsStatistics) {
-  HWND scanning = scanUnderWay();
-  ASSERT_NE(scanning, nullptr);
-  HWND prompt = askToTerminate(scanning, false);
+  Interrupted walk = interruptTheWalk(false);
+  HWND scanning = walk.scanning, prompt = walk.prompt;
   ASSERT_NE(prompt, nullptr);
   answer(prompt, IDYES);
 
@@ -154,9 +160,8 @@ TEST_F(ScanWindow, CancelAnsweredYesShowsOKAndEndsTheScanWithItsStatistics) {
 }
 
 TEST_F(ScanWindow, EscapeDuringTheScanAsksToo) {
-  HWND scanning = scanUnderWay();
-  ASSERT_NE(scanning, nullptr);
-  HWND prompt = askToTerminate(scanning, true);
+  Interrupted walk = interruptTheWalk(true);
+  HWND scanning = walk.scanning, prompt = walk.prompt;
   ASSERT_NE(prompt, nullptr);
   answer(prompt, IDYES);
   ASSERT_TRUE(statusBecomes(scanning, "Scanning terminated"));

@@ -71,7 +71,7 @@ VandrelWindowTest::VandrelWindowTest() {
     RegCloseKey(handle);
   }
   // The pointer rests away from every window, so that no label is hovered by accident.
-  SetCursorPos(0, 0);
+  uidriver::pointAway();
 }
 
 HWND VandrelWindowTest::startAndWaitForMainWindow() {

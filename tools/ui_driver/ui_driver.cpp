@@ -175,6 +175,31 @@ bool clickControl(HWND dialog, int id) {
          PostMessageA(control, WM_LBUTTONUP, 0, middle);
 }
 
+bool activate(HWND window, unsigned timeoutMs) {
+  return waitUntil(
+      [&] {
+        if (GetForegroundWindow() == window) return true;
+        SetForegroundWindow(window);
+        return false;
+      },
+      timeoutMs);
+}
+
+bool pointAt(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  if (control == nullptr || !IsWindowVisible(control)) return false;
+  RECT client;
+  GetClientRect(control, &client);
+  POINT middle = {(client.right - client.left) / 2, (client.bottom - client.top) / 2};
+  POINT onScreen = middle;
+  ClientToScreen(control, &onScreen);
+  SetCursorPos(onScreen.x, onScreen.y);
+  // The movement message itself, should the display not report the pointer's jump as one.
+  return PostMessageA(control, WM_MOUSEMOVE, 0, MAKELPARAM(middle.x, middle.y)) != FALSE;
+}
+
+void pointAway() { SetCursorPos(0, 0); }
+
 bool clickCloseBox(HWND window) {
   if ((GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU) == 0 || !IsWindowEnabled(window)) {
     return false;

@@ -36,6 +36,12 @@ std::vector<std::string> listBoxLines(HWND dialog, int id);
 bool clickButton(HWND dialog, int id);
 // Clicks the middle of a control with the left mouse button.
 bool clickControl(HWND dialog, int id);
+// Brings a window to the front and makes it the active one, as a click on its caption would;
+// true when it became the foreground window in time.
+bool activate(HWND window, unsigned timeoutMs = 5000);
+// Moves the pointer to the middle of a control, and away to the screen's corner.
+bool pointAt(HWND dialog, int id);
+void pointAway();
 // Clicks a window's close box: false when it has none.
 bool clickCloseBox(HWND window);
 // Presses and releases a key in the window that has the keyboard focus in `window`'s thread
