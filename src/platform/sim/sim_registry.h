@@ -10,6 +10,15 @@ class SimRegistry : public platform::Registry {
  public:
   explicit SimRegistry(SimHandles& handles) : handles_(handles) {}
 
+  long openKey(platform::Handle, const char*, std::uint32_t, platform::Handle&) override {
+    return platform::kErrorFileNotFound;
+  }
+  long queryValue(platform::Handle, const char*, std::uint32_t*, void*, std::uint32_t*) override {
+    return platform::kErrorFileNotFound;
+  }
+  long deleteValue(platform::Handle, const char*) override { return platform::kErrorFileNotFound; }
+  long closeKey(platform::Handle) override { return platform::kErrorSuccess; }
+
  private:
   [[maybe_unused]] SimHandles& handles_;
 };

@@ -26,10 +26,10 @@ class SimulatedWindows {
   SimHandles handles;
   SimFileSystem files{handles};
   SimRegistry registry{handles};
-  SimProcesses processes{handles};
+  SimClock clock;
+  SimProcesses processes{handles, files, clock};
   SimServices services{handles};
   SimDesktop desktop;
-  SimClock clock;
 
   std::size_t openHandleCount() const { return handles.openCount(); }
   // The whole machine as text, for the message of a failed assertion.

@@ -1,0 +1,36 @@
+#include "platform/win32/win32_registry.h"
+
+#include <windows.h>
+
+namespace platform::win32 {
+namespace {
+
+HKEY toKey(Handle key) { return reinterpret_cast<HKEY>(key); }
+
+}  // namespace
+
+long Win32Registry::openKey(Handle root, const char* subkey, std::uint32_t access, Handle& key) {
+  HKEY opened = nullptr;
+  LONG result = RegOpenKeyExA(toKey(root), subkey, 0, access, &opened);
+  if (result == ERROR_SUCCESS) key = reinterpret_cast<Handle>(opened);
+  return result;
+}
+
+long Win32Registry::queryValue(Handle key, const char* name, std::uint32_t* type, void* data,
+                               std::uint32_t* size) {
+  DWORD nativeType = 0;
+  DWORD nativeSize = size != nullptr ? *size : 0;
+  LONG result = RegQueryValueExA(toKey(key), name, nullptr, &nativeType,
+                                 static_cast<BYTE*>(data), size != nullptr ? &nativeSize : nullptr);
+  if (type != nullptr) *type = nativeType;
+  if (size != nullptr) *size = nativeSize;
+  return result;
+}
+
+long Win32Registry::deleteValue(Handle key, const char* name) {
+  return RegDeleteValueA(toKey(key), name);
+}
+
+long Win32Registry::closeKey(Handle key) { return RegCloseKey(toKey(key)); }
+
+}  // namespace platform::win32
