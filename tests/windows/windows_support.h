@@ -38,6 +38,24 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::string& arguments,
                       unsigned timeoutMs = 120000);
 
+// Keeps files open without delete sharing in a program of its own (vandrel-holder.exe), as
+// another program using them would, until it goes out of scope.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::vector<std::string>& files);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  // True once the holder has every file open.
+  bool holding() const { return holding_; }
+  unsigned long processId() const { return processId_; }
+
+ private:
+  void* process_ = nullptr;
+  unsigned long processId_ = 0;
+  bool holding_ = false;
+};
+
 // Sets the Windows version Wine reports to `exeName` ("win98", "win2k", "win7", ...).
 bool setWineVersion(const std::string& exeName, const std::string& version);
 
