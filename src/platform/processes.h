@@ -76,6 +76,18 @@ class Processes {
   virtual ProcessId windowProcess(WindowHandle window) = 0;
   // PostMessageA of WM_CLOSE.
   virtual bool postClose(WindowHandle window) = 0;
+
+  // This process's access token, opened to adjust privileges; kNoHandle on failure.
+  virtual Handle openOwnToken() = 0;
+  // Enables the shutdown privilege in the token. Returns the error code the adjustment left:
+  // 0 when the privilege is held, nonzero (for example "not all assigned") when it is not.
+  virtual std::uint32_t enableShutdownPrivilege(Handle token) = 0;
+  virtual void closeToken(Handle token) = 0;
+  // Asks the system to restart at once, closing programs without asking them. Nonzero when the
+  // system accepted.
+  virtual int restartSystem() = 0;
+  // Ends this program at once with `exitCode`.
+  [[noreturn]] virtual void endProgram(int exitCode) = 0;
 };
 
 Processes& processes();
@@ -95,5 +107,13 @@ struct SnapshotTraits {
   static void close(Value value) { processes().closeSnapshot(value); }
 };
 using ScopedSnapshot = ScopedHandle<SnapshotTraits>;
+
+struct TokenTraits {
+  using Value = Handle;
+  static Value none() { return kNoHandle; }
+  static bool isValid(Value value) { return value != kNoHandle; }
+  static void close(Value value) { processes().closeToken(value); }
+};
+using ScopedToken = ScopedHandle<TokenTraits>;
 
 }  // namespace platform

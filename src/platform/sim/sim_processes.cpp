@@ -19,34 +19,40 @@ SimProcesses::SimProcesses(SimHandles& handles, SimFileSystem& files, SimClock& 
 platform::ProcessId SimProcesses::start(const std::string& imagePath) {
   platform::ProcessId id = nextId_;
   nextId_ += 4;
-  SimProcess& process = running_[id];
+  SimProcess& process = table_[id];
   process.id = id;
   process.imagePath = imagePath;
   files_.holdOpen(imagePath);
   return id;
 }
 
-SimProcess& SimProcesses::process(platform::ProcessId id) { return running_.at(id); }
+SimProcess& SimProcesses::process(platform::ProcessId id) { return table_.at(id); }
+
+bool SimProcesses::isRunning(platform::ProcessId id) const {
+  auto it = table_.find(id);
+  return it != table_.end() && !it->second.exited;
+}
 
 bool SimProcesses::isRunning(const std::string& imagePath) const {
   std::string key = normalizePath(imagePath);
-  for (const auto& [id, process] : running_) {
-    if (normalizePath(process.imagePath) == key) return true;
+  for (const auto& [id, process] : table_) {
+    if (!process.exited && normalizePath(process.imagePath) == key) return true;
   }
   return false;
 }
 
 void SimProcesses::end(platform::ProcessId id) {
-  auto it = running_.find(id);
-  if (it == running_.end()) return;
+  auto it = table_.find(id);
+  if (it == table_.end() || it->second.exited) return;
   files_.letGo(it->second.imagePath);
-  running_.erase(it);
+  it->second.exited = true;
 }
 
 std::string SimProcesses::dump() const {
   std::string text = "processes (platform " + std::to_string(version_.platformId) + ", major " +
                      std::to_string(version_.majorVersion) + "):\n";
-  for (const auto& [id, process] : running_) {
+  for (const auto& [id, process] : table_) {
+    if (process.exited) continue;
     text += "  " + std::to_string(id) + " " + process.imagePath +
             (process.canOpen ? "" : " unopenable") + (process.canTerminate ? "" : " unkillable") + "\n";
   }
@@ -73,7 +79,9 @@ platform::ProcessEntry SimProcesses::entryOf(const SimProcess& process) const {
 platform::Handle SimProcesses::createProcessSnapshot() {
   if (!toolhelpPresent) return platform::kNoHandle;
   Snapshot snapshot;
-  for (const auto& [id, process] : running_) snapshot.entries.push_back(entryOf(process));
+  for (const auto& [id, process] : table_) {
+    if (!process.exited) snapshot.entries.push_back(entryOf(process));
+  }
   platform::Handle handle = handles_.open("process snapshot");
   snapshots_.emplace(handle, std::move(snapshot));
   return handle;
@@ -102,7 +110,8 @@ bool SimProcesses::enumerateProcesses(platform::ProcessId* ids, std::uint32_t ca
                                       std::uint32_t& count) {
   count = 0;
   if (!psapiPresent) return false;
-  for (const auto& [id, process] : running_) {
+  for (const auto& [id, process] : table_) {
+    if (process.exited) continue;
     if (count == capacity) break;
     ids[count++] = id;
   }
@@ -119,15 +128,15 @@ std::uint32_t SimProcesses::imageFileName(platform::Handle handle, char* buffer,
   const OpenProcess* open = opened(handle);
   std::uint32_t needed = platform::kProcessQueryInformation | platform::kProcessVmRead;
   if (!psapiPresent || open == nullptr || (open->access & needed) != needed) return 0;
-  auto it = running_.find(open->id);
-  if (it == running_.end() || !it->second.imageReadable) return 0;
+  auto it = table_.find(open->id);
+  if (it == table_.end() || it->second.exited || !it->second.imageReadable) return 0;
   if (!text::copy(buffer, capacity, it->second.imagePath.c_str())) return 0;
   return static_cast<std::uint32_t>(it->second.imagePath.size());
 }
 
 platform::Handle SimProcesses::openProcess(platform::ProcessId id, std::uint32_t access) {
-  auto it = running_.find(id);
-  if (it == running_.end() || !it->second.canOpen) return platform::kNoHandle;
+  auto it = table_.find(id);
+  if (it == table_.end() || !it->second.canOpen) return platform::kNoHandle;
   platform::Handle handle = handles_.open("process " + std::to_string(id));
   processes_.emplace(handle, OpenProcess{id, access});
   return handle;
@@ -136,8 +145,10 @@ platform::Handle SimProcesses::openProcess(platform::ProcessId id, std::uint32_t
 bool SimProcesses::terminateProcess(platform::Handle handle, std::uint32_t) {
   const OpenProcess* open = opened(handle);
   if (open == nullptr || (open->access & platform::kProcessTerminate) == 0) return false;
-  auto it = running_.find(open->id);
-  if (it == running_.end() || !it->second.canTerminate) return false;
+  auto it = table_.find(open->id);
+  if (it == table_.end() || !it->second.canTerminate) return false;
+  // Ending a process that has already ended succeeds and changes nothing.
+  if (it->second.exited) return true;
   terminated_.push_back(open->id);
   end(open->id);
   return true;
@@ -146,7 +157,7 @@ bool SimProcesses::terminateProcess(platform::Handle handle, std::uint32_t) {
 std::uint32_t SimProcesses::waitForProcess(platform::Handle handle, std::uint32_t milliseconds) {
   const OpenProcess* open = opened(handle);
   if (open == nullptr || (open->access & platform::kSynchronize) == 0) return platform::kWaitFailed;
-  if (running_.count(open->id) == 0) return platform::kWaitObject0;
+  if (!isRunning(open->id)) return platform::kWaitObject0;
   clock_.sleep(milliseconds);
   return platform::kWaitTimeout;
 }
@@ -158,7 +169,8 @@ void SimProcesses::closeProcess(platform::Handle handle) {
 
 void SimProcesses::enumerateWindows(platform::WindowVisitor visitor, std::uintptr_t context) {
   std::vector<platform::WindowHandle> windows;
-  for (const auto& [id, process] : running_) {
+  for (const auto& [id, process] : table_) {
+    if (process.exited) continue;
     for (int n = 0; n < process.windows; ++n) windows.push_back(id * kWindowsPerProcess + n + 1);
   }
   for (platform::WindowHandle window : windows) {
@@ -168,14 +180,32 @@ void SimProcesses::enumerateWindows(platform::WindowVisitor visitor, std::uintpt
 
 platform::ProcessId SimProcesses::windowProcess(platform::WindowHandle window) {
   platform::ProcessId owner = ownerOf(window);
-  return running_.count(owner) != 0 ? owner : 0;
+  return isRunning(owner) ? owner : 0;
 }
 
 bool SimProcesses::postClose(platform::WindowHandle window) {
-  auto it = running_.find(ownerOf(window));
-  if (it == running_.end()) return false;
-  if (it->second.closesOnRequest) end(it->first);
+  platform::ProcessId owner = ownerOf(window);
+  if (!isRunning(owner)) return false;
+  if (table_.at(owner).closesOnRequest) end(owner);
   return true;
 }
+
+platform::Handle SimProcesses::openOwnToken() {
+  return tokenOpens ? handles_.open("own token") : platform::kNoHandle;
+}
+
+std::uint32_t SimProcesses::enableShutdownPrivilege(platform::Handle) {
+  constexpr std::uint32_t kNotAllAssigned = 1300;
+  return shutdownPrivilegeGranted ? 0 : kNotAllAssigned;
+}
+
+void SimProcesses::closeToken(platform::Handle token) { handles_.close(token); }
+
+int SimProcesses::restartSystem() {
+  ++restarts_;
+  return 1;
+}
+
+void SimProcesses::endProgram(int exitCode) { throw ProgramEnded{exitCode}; }
 
 }  // namespace sim

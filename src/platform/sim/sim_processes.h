@@ -15,6 +15,11 @@
 
 namespace sim {
 
+// Thrown by endProgram, so that a test sees the program end where the real one would exit.
+struct ProgramEnded {
+  int exitCode;
+};
+
 struct SimProcess {
   platform::ProcessId id = 0;
   std::string imagePath;
@@ -23,6 +28,7 @@ struct SimProcess {
   bool closesOnRequest = false;  // ends when one of its windows is asked to close
   bool imageReadable = true;  // GetModuleFileNameExA can read its image name
   int windows = 0;            // top-level windows it owns
+  bool exited = false;        // ended; the process object can still be opened, as the system's
 };
 
 class SimProcesses : public platform::Processes {
@@ -37,14 +43,20 @@ class SimProcesses : public platform::Processes {
   // Which list services exist (both do by default).
   bool toolhelpPresent = true;
   bool psapiPresent = true;
+  // The program's rights: whether its token opens and holds the shutdown privilege.
+  bool tokenOpens = true;
+  bool shutdownPrivilegeGranted = true;
+  // How many restarts the program asked for.
+  int restartsRequested() const { return restarts_; }
 
   // Starts a process running `imagePath`; the image is held open while it runs (when it is a
   // file of the simulated disks). Returns its id.
   platform::ProcessId start(const std::string& imagePath);
   SimProcess& process(platform::ProcessId id);
-  bool isRunning(platform::ProcessId id) const { return running_.count(id) != 0; }
+  bool isRunning(platform::ProcessId id) const;
   bool isRunning(const std::string& imagePath) const;
-  // Ends a process as the system would (it is no longer listed; its image is let go).
+  // Ends a process as the system would: it is no longer listed and its image is let go; its
+  // process object stays, so it can still be opened and waited for.
   void end(platform::ProcessId id);
   // Every process the program itself ended, in order.
   const std::vector<platform::ProcessId>& terminated() const { return terminated_; }
@@ -67,6 +79,11 @@ class SimProcesses : public platform::Processes {
   void enumerateWindows(platform::WindowVisitor visitor, std::uintptr_t context) override;
   platform::ProcessId windowProcess(platform::WindowHandle window) override;
   bool postClose(platform::WindowHandle window) override;
+  platform::Handle openOwnToken() override;
+  std::uint32_t enableShutdownPrivilege(platform::Handle token) override;
+  void closeToken(platform::Handle token) override;
+  int restartSystem() override;
+  [[noreturn]] void endProgram(int exitCode) override;
 
  private:
   struct Snapshot {
@@ -86,11 +103,11 @@ class SimProcesses : public platform::Processes {
   platform::VersionInfo version_{platform::kPlatformIdNt, 5, 1};
   bool versionFails_ = false;
   platform::ProcessId nextId_ = 0x100;
-  std::map<platform::ProcessId, SimProcess> running_;
+  std::map<platform::ProcessId, SimProcess> table_;
   std::map<platform::Handle, Snapshot> snapshots_;
   std::map<platform::Handle, OpenProcess> processes_;
   std::vector<platform::ProcessId> terminated_;
-  // Window handles: process id * 0x100 + window number.
+  int restarts_ = 0;
 };
 
 }  // namespace sim

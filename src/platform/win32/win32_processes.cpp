@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cstdlib>
+
 #include "common/bounded_text.h"
 #include "platform/win32/win32_handles.h"
 
@@ -155,5 +157,33 @@ ProcessId Win32Processes::windowProcess(WindowHandle window) {
 bool Win32Processes::postClose(WindowHandle window) {
   return PostMessageA(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0) != 0;
 }
+
+Handle Win32Processes::openOwnToken() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    return kNoHandle;
+  }
+  return toSeam(token);
+}
+
+std::uint32_t Win32Processes::enableShutdownPrivilege(Handle token) {
+  TOKEN_PRIVILEGES privileges = {};
+  if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+    DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_NO_SUCH_PRIVILEGE;
+  }
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  // The call succeeds even when the privilege was not granted; the error code tells.
+  SetLastError(0);
+  AdjustTokenPrivileges(fromSeam(token), FALSE, &privileges, 0, nullptr, nullptr);
+  return GetLastError();
+}
+
+void Win32Processes::closeToken(Handle token) { closePreservingError(fromSeam(token), CloseHandle); }
+
+int Win32Processes::restartSystem() { return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0); }
+
+void Win32Processes::endProgram(int exitCode) { std::exit(exitCode); }
 
 }  // namespace platform::win32

@@ -22,6 +22,11 @@ class Win32Processes : public Processes {
   void enumerateWindows(WindowVisitor visitor, std::uintptr_t context) override;
   ProcessId windowProcess(WindowHandle window) override;
   bool postClose(WindowHandle window) override;
+  Handle openOwnToken() override;
+  std::uint32_t enableShutdownPrivilege(Handle token) override;
+  void closeToken(Handle token) override;
+  int restartSystem() override;
+  [[noreturn]] void endProgram(int exitCode) override;
 };
 
 }  // namespace platform::win32
