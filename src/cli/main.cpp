@@ -7,6 +7,7 @@
 
 #include "cli/console_desktop.h"
 #include "cli/console_log_window.h"
+#include "cli/console_processes.h"
 #include "common/bounded_text.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
@@ -35,7 +36,8 @@ const char kUsage[] =
     "Exit status:\n"
     "  0  no worm found\n"
     "  1  worm found, every identified file deleted, no restart needed\n"
-    "  2  worm found, and a file could not be deleted or a restart is needed\n"
+    "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
+    "     worm process found in memory ends the scan before the file walk)\n"
     "  3  the scan could not run\n";
 
 int exitStatusOf(const ScanSession& session) {
@@ -64,8 +66,10 @@ int main(int argc, char** argv) {
   }
 
   cli::ConsoleDesktop desktop(agreeToRestart);
+  cli::ConsoleProcesses processes;
   platform::Os os = platform::win32::win32Os();
   os.desktop = &desktop;
+  os.processes = &processes;
   platform::install(os);
 
   HWND logWindow = cli::createConsoleLogWindow();
