@@ -24,6 +24,13 @@ constexpr int kRecordCount = 10;
 constexpr std::uint32_t kNearTolerance = 4096;
 constexpr std::size_t kPatternLength = 20;
 
+// The most that identifying one file may read: the 16-bit new-header offset, the PE signature,
+// the file header, the optional header's head and up to 20 section headers, then two probes of
+// 20 bytes for each record tried.
+constexpr std::uint64_t mostBytesIdentificationMayRead(int recordsTried) {
+  return 2 + 4 + 20 + 96 + 20 * 40 + std::uint64_t{2} * kPatternLength * recordsTried;
+}
+
 // Records are numbered from 1, in the order the program tries them.
 const RecordFacts& record(int recordNumber);
 // A pattern's 20 bytes.

@@ -11,12 +11,6 @@ namespace {
 using specimens::Specimen;
 using specimens::Variant;
 
-// What the identification may read of one file: the 16-bit new-header offset, the signature,
-// the file header, the optional header's head and up to 20 section headers, then two probes
-// per record tried.
-constexpr std::uint64_t kMostHeaderBytes = 2 + 4 + 20 + 96 + 20 * 40;
-constexpr std::uint64_t kBytesPerRecordTried = 2 * 20;
-
 class IdentificationTest : public ::testing::Test {
  protected:
   ~IdentificationTest() override { EXPECT_EQ(sim.openHandleCount(), 0u) << sim.dump(); }
@@ -48,7 +42,7 @@ TEST_F(IdentificationTest, EverySpecimenIsReportedByItsRecordAndReadsNoMoreThanT
       EXPECT_EQ(record->virusName, specimens::expectedName(specimen));
     }
     int recordsTried = specimen.expectedRecord == 0 ? 10 : specimen.expectedRecord;
-    EXPECT_LE(read, kMostHeaderBytes + kBytesPerRecordTried * recordsTried) << specimen.name;
+    EXPECT_LE(read, specimens::mostBytesIdentificationMayRead(recordsTried)) << specimen.name;
   }
 }
 
