@@ -22,7 +22,7 @@ std::uint32_t littleEndian32(const std::uint8_t* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-// Every positioned read of the headers: exactly `count` bytes at `offset`, or failure.
+// Every read of the headers: exactly `count` bytes at `offset`, or failure on a short read.
 bool readExactly(platform::Handle file, std::uint32_t offset, void* buffer, int count) {
   return platform::files().readAt(file, offset, buffer, count);
 }
