@@ -108,6 +108,36 @@ ProgramRun runProgram(const std::string& program, const std::string& arguments,
   return run;
 }
 
+RunningProgram::RunningProgram(const std::string& image) {
+  std::string commandLine = "\"" + image + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &process)) {
+    return;
+  }
+  CloseHandle(process.hThread);
+  process_ = process.hProcess;
+  processId_ = process.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+  if (process_ == nullptr) return;
+  TerminateProcess(process_, 0);
+  WaitForSingleObject(process_, 10000);
+  CloseHandle(process_);
+}
+
+bool RunningProgram::ended(unsigned timeoutMs) const {
+  return process_ != nullptr && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool copyRunnableSpecimen(const std::string& path) {
+  std::string source = programFolder() + "\\runnable-specimen.exe";
+  return CopyFileA(source.c_str(), path.c_str(), FALSE) != 0;
+}
+
 FileHolder::FileHolder(const std::vector<std::string>& files) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
