@@ -36,6 +36,7 @@ class SimFileSystem : public platform::FileSystem {
                  std::uint32_t attributes = platform::kAttributeDirectory);
   void setWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
   void setTempDirectory(const std::string& path) { tempDirectory_ = path; }
+  void setCurrentDirectory(const std::string& path) { currentDirectory_ = path; }
   void inject(FileFault fault, const std::string& path);
 
   // A file held open without delete sharing (by a process running it, or any other holder)
@@ -95,6 +96,9 @@ class SimFileSystem : public platform::FileSystem {
     std::uint32_t position = 0;
   };
 
+  // A relative path is taken from the current folder, as the system does.
+  std::string absolutePath(const std::string& path) const;
+  std::string keyOf(const std::string& path) const { return normalizePath(absolutePath(path)); }
   Node* find(const std::string& path);
   const Node* find(const std::string& path) const;
   Node& ensureFolder(const std::string& key, const std::string& path);
@@ -108,6 +112,7 @@ class SimFileSystem : public platform::FileSystem {
   std::set<std::pair<FileFault, std::string>> faults_;
   std::string windowsDirectory_ = "C:\\WINDOWS";
   std::string tempDirectory_ = "C:\\WINDOWS\\TEMP\\";
+  std::string currentDirectory_ = "C:\\WINDOWS";
   std::uint64_t bytesRead_ = 0;
   std::vector<std::string> deletionsAtRestart_;
   std::map<std::string, std::string> shortPaths_;

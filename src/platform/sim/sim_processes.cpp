@@ -69,8 +69,8 @@ platform::ProcessEntry SimProcesses::entryOf(const SimProcess& process) const {
   platform::ProcessEntry entry;
   entry.id = process.id;
   // The 95/98/Me family gives the full path of the image; NT gives its file name only.
-  const char* shown = version_.platformId == platform::kPlatformIdWindows
-                          ? process.imagePath.c_str()
+  bool fullPath = version_.platformId == platform::kPlatformIdWindows && !toolhelpNamesFilesOnly;
+  const char* shown = fullPath ? process.imagePath.c_str()
                           : text::fileNamePart(process.imagePath.c_str());
   text::copy(entry.exeFile, shown);
   return entry;

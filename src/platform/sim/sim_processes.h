@@ -43,6 +43,8 @@ class SimProcesses : public platform::Processes {
   // Which list services exist (both do by default).
   bool toolhelpPresent = true;
   bool psapiPresent = true;
+  // ToolHelp names an image by its file name alone, even on the 95/98/Me family, as Wine does.
+  bool toolhelpNamesFilesOnly = false;
   // The program's rights: whether its token opens and holds the shutdown privilege.
   bool tokenOpens = true;
   bool shutdownPrivilegeGranted = true;

@@ -78,18 +78,18 @@ std::string SimFileSystem::contentsOf(const std::string& path) const {
 }
 
 void SimFileSystem::setShortPath(const std::string& path, const std::string& shortPath) {
-  shortPaths_[normalizePath(path)] = shortPath;
+  shortPaths_[keyOf(path)] = shortPath;
 }
 
 bool SimFileSystem::deleteAtRestart(const char* path) {
-  std::string key = normalizePath(path);
+  std::string key = keyOf(path);
   if (find(key) == nullptr || faulty(FileFault::DeleteAtRestart, key)) return false;
   deletionsAtRestart_.push_back(path);
   return true;
 }
 
 bool SimFileSystem::shortPathName(const char* path, char* buffer, std::size_t capacity) {
-  std::string key = normalizePath(path);
+  std::string key = keyOf(path);
   std::string shortPath;
   auto given = shortPaths_.find(key);
   if (find(key) == nullptr || faulty(FileFault::ShortName, key)) {
@@ -114,7 +114,7 @@ bool SimFileSystem::shortPathName(const char* path, char* buffer, std::size_t ca
 bool SimFileSystem::readProfileSection(const char* file, const char* section, char* buffer,
                                        std::size_t capacity, std::size_t& used) {
   used = 0;
-  if (capacity < 2 || faulty(FileFault::Profile, normalizePath(file))) return false;
+  if (capacity < 2 || faulty(FileFault::Profile, keyOf(file))) return false;
   std::string list;
   const Node* node = find(file);
   if (node != nullptr && !node->folder) {
@@ -134,7 +134,7 @@ bool SimFileSystem::readProfileSection(const char* file, const char* section, ch
 
 bool SimFileSystem::writeProfileSection(const char* file, const char* section,
                                         const char* lines) {
-  std::string key = normalizePath(file);
+  std::string key = keyOf(file);
   std::size_t slash = key.rfind('\\');
   const Node* folder = slash == std::string::npos ? nullptr : find(key.substr(0, slash));
   if (folder == nullptr || !folder->folder || faulty(FileFault::Profile, key)) return false;
