@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "contract/worm_footprint.h"
 #include "engine/registry_cleanup.h"
 #include "sim_fixture.h"
 
@@ -11,50 +12,30 @@ using platform::kRootCurrentUser;
 using platform::kRootLocalMachine;
 using platform::kRootUsers;
 
-const std::string kRun = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
-const std::string kRunServices = R"(Software\Microsoft\Windows\CurrentVersion\RunServices)";
-const std::string kRunon = R"(Software\Microsoft\Windows\CurrentVersion\Runon)";
-const std::string kRunOnce = R"(Software\Microsoft\Windows\CurrentVersion\RunOnce)";
-const std::string kDefault = ".Default\\";
-
-struct WormValue {
-  platform::Handle root;
-  std::string subkey;
-  std::string name;
-};
-
-// Every start-up value the variants write, written out here independently of the program.
-const std::vector<WormValue> kWormValues = {
-    {kRootLocalMachine, kRun, "windows auto update"},
-    {kRootCurrentUser, kRun, "windows auto update"},
-    {kRootUsers, kDefault + kRun, "windows auto update"},
-    {kRootLocalMachine, kRun, "Microsoft Inet Xp.."},
-    {kRootCurrentUser, kRun, "Microsoft Inet Xp.."},
-    {kRootUsers, kDefault + kRun, "Microsoft Inet Xp.."},
-    {kRootLocalMachine, kRun, "Windows Root Account"},
-    {kRootLocalMachine, kRunServices, "Windows Root Account"},
-    {kRootLocalMachine, kRunon, "Nonton Antivirus   "},
-    {kRootCurrentUser, kRunon, "Nonton Antivirus   "},
-    {kRootUsers, kDefault + kRunon, "Nonton Antivirus   "},
-};
-const std::vector<std::string> kWormServices = {"RpcTftpd", "RpcPatch", "WksPatch"};
+using footprint::kDefault;
+using footprint::kRun;
+using footprint::kRunon;
+using footprint::kRunServices;
+using footprint::RegistryEntry;
 
 const char kLine[] = "System Registry     W32/Blaster.C.Worm removed";
 
 class RegistryCleanupTest : public SimTest {
  protected:
-  void plantWormValue(const WormValue& value) {
+  void plant(const RegistryEntry& value) {
     sim.registry.setString(value.root, value.subkey, value.name, R"(C:\WINDOWS\system32\msblast.exe)");
   }
   void plantEverything() {
-    for (const WormValue& value : kWormValues) plantWormValue(value);
-    for (const std::string& service : kWormServices) {
+    for (const RegistryEntry& value : footprint::wormValues()) plant(value);
+    for (const std::string& service : footprint::wormServiceNames()) {
       sim.services.addService(service, R"(C:\WINDOWS\system32\)" + service + ".exe");
     }
   }
   int wormValuesLeft() {
     int left = 0;
-    for (const WormValue& value : kWormValues) left += sim.registry.hasValue(value.root, value.subkey, value.name);
+    for (const RegistryEntry& value : footprint::wormValues()) {
+      left += sim.registry.hasValue(value.root, value.subkey, value.name);
+    }
     return left;
   }
 };
@@ -68,7 +49,7 @@ TEST_F(RegistryCleanupTest, ACleanMachineGetsNoLine) {
 
 TEST_F(RegistryCleanupTest, OneValueIsRemovedAndTheLineNamesTheVariantThatWasFound) {
   // The value belongs to the original worm; the line names whatever variant triggered the call.
-  plantWormValue(kWormValues[0]);
+  plant(footprint::wormValues()[0]);
   EXPECT_EQ(cleanWormRegistry("W32/Blaster.C.Worm"), 1);
   EXPECT_EQ(written, std::vector<std::string>{kLine});
   EXPECT_EQ(wormValuesLeft(), 0) << sim.dump();
@@ -80,7 +61,7 @@ TEST_F(RegistryCleanupTest, EveryValueAndServiceGoesAndOnlyTheFirstOfSeveralCall
 
   EXPECT_EQ(written, std::vector<std::string>{kLine});
   EXPECT_EQ(wormValuesLeft(), 0) << sim.dump();
-  for (const std::string& service : kWormServices) EXPECT_FALSE(sim.services.hasService(service)) << service;
+  for (const std::string& service : footprint::wormServiceNames()) EXPECT_FALSE(sim.services.hasService(service)) << service;
 }
 
 TEST_F(RegistryCleanupTest, TheServicesAreStoppedBetweenTheValueSteps) {
@@ -98,24 +79,15 @@ TEST_F(RegistryCleanupTest, TheServicesAreStoppedBetweenTheValueSteps) {
 }
 
 TEST_F(RegistryCleanupTest, NearMissesOfTheWormsNamesAreLeftAlone) {
-  const std::vector<WormValue> decoys = {
-      {kRootLocalMachine, kRunon, "Nonton Antivirus"},         // without the trailing blanks
-      {kRootCurrentUser, kRunon, "Nonton Antivirus "},
-      {kRootLocalMachine, kRunOnce, "Nonton Antivirus   "},    // the system's run-once key
-      {kRootLocalMachine, kRunOnce, "windows auto update"},
-      {kRootCurrentUser, kRunServices, "Windows Root Account"},  // no such step for this root
-      {kRootUsers, kDefault + kRunServices, "Windows Root Account"},
-      {kRootLocalMachine, kRun, "windows auto update2"},
-  };
-  for (const WormValue& decoy : decoys) plantWormValue(decoy);
-  sim.services.addService("RpcTftpd2", R"(C:\tftpd.exe)");
+  for (const RegistryEntry& decoy : footprint::decoyValues()) plant(decoy);
+  sim.services.addService(footprint::kDecoyService, R"(C:\helper.exe)");
 
   cleanWormRegistry("W32/Blaster.Worm");
   EXPECT_TRUE(written.empty());
-  for (const WormValue& decoy : decoys) {
+  for (const RegistryEntry& decoy : footprint::decoyValues()) {
     EXPECT_TRUE(sim.registry.hasValue(decoy.root, decoy.subkey, decoy.name)) << "'" << decoy.name << "'";
   }
-  EXPECT_EQ(sim.services.stateOf("RpcTftpd2"), platform::kServiceRunning);
+  EXPECT_EQ(sim.services.stateOf(footprint::kDecoyService), platform::kServiceRunning);
 }
 
 TEST_F(RegistryCleanupTest, ValueNamesAndKeysMatchInAnyLetterCase) {
@@ -134,7 +106,7 @@ TEST_F(RegistryCleanupTest, AServiceAloneIsRemovedAndReported) {
 }
 
 TEST_F(RegistryCleanupTest, AValueWithoutRightsToDeleteItIsNotReported) {
-  plantWormValue(kWormValues[0]);
+  plant(footprint::wormValues()[0]);
   sim.registry.restrictAccess(kRootLocalMachine, kRun, platform::kKeyRead);
   cleanWormRegistry("W32/Blaster.Worm");
   EXPECT_TRUE(written.empty());
@@ -181,7 +153,7 @@ TEST_F(RegistryCleanupTest, AValueLongerThanTheBufferCountsAsPresentWithoutOverr
 }
 
 TEST_F(RegistryCleanupTest, AValueThatCannotBeReadIsTakenForAbsent) {
-  plantWormValue(kWormValues[0]);
+  plant(footprint::wormValues()[0]);
   sim.registry.inject(sim::RegistryFault::Query, kRootLocalMachine, kRun, "windows auto update");
   unsigned char buffer[16];
   EXPECT_EQ(registryValueExists(kRootLocalMachine, kRun.c_str(), "windows auto update", buffer, sizeof buffer), 0);

@@ -67,7 +67,7 @@ TEST_F(WineCleanupTest, TheDefaultUserIsAHiveOfItsOwnBesideTheCurrentUser) {
 TEST_F(WineCleanupTest, EveryWormValueAndServiceGoesTheDecoysStayAndOneLineIsWritten) {
   wintest::PlantedWorm planted;
   ASSERT_EQ(planted.failure(), "");
-  for (const wintest::RegistryEntry& entry : wintest::wormValues()) {
+  for (const footprint::RegistryEntry& entry : footprint::wormValues()) {
     ASSERT_TRUE(wintest::valueExists(entry)) << wintest::describe(entry);
   }
   ASSERT_EQ(wintest::serviceState("RpcPatch"), SERVICE_RUNNING);
@@ -76,16 +76,16 @@ TEST_F(WineCleanupTest, EveryWormValueAndServiceGoesTheDecoysStayAndOneLineIsWri
   EXPECT_EQ(cleanWormRegistry("W32/Blaster.Worm"), 1);
 
   EXPECT_EQ(desktop.lines, std::vector<std::string>{"System Registry     W32/Blaster.C.Worm removed"});
-  for (const wintest::RegistryEntry& entry : wintest::wormValues()) {
+  for (const footprint::RegistryEntry& entry : footprint::wormValues()) {
     EXPECT_FALSE(wintest::valueExists(entry)) << wintest::describe(entry);
   }
-  for (const wintest::RegistryEntry& entry : wintest::decoyValues()) {
+  for (const footprint::RegistryEntry& entry : footprint::decoyValues()) {
     EXPECT_TRUE(wintest::valueExists(entry)) << wintest::describe(entry);
   }
-  for (const std::string& name : wintest::wormServiceNames()) {
+  for (const std::string& name : footprint::wormServiceNames()) {
     EXPECT_FALSE(wintest::serviceExists(name)) << name;
   }
-  EXPECT_TRUE(wintest::serviceExists(wintest::kDecoyService));
+  EXPECT_TRUE(wintest::serviceExists(footprint::kDecoyService));
 }
 
 TEST_F(WineCleanupTest, RunningServicesAreFoundByTheirWholeBinaryPath) {
