@@ -100,16 +100,19 @@ std::string SimServices::dump() const {
   return text;
 }
 
-void SimServices::stop(Service& service) {
-  service.state = platform::kServiceStopped;
-  if (stoppedHook_) stoppedHook_(service.binaryPath);
+void SimServices::announceStopped(const std::vector<std::string>& binaryPaths) {
+  // Called once the table is consistent again: the hook may look at the machine or change it.
+  if (!stoppedHook_) return;
+  for (const std::string& binaryPath : binaryPaths) stoppedHook_(binaryPath);
 }
 
 void SimServices::settle() {
+  std::vector<std::string> stopped;
   for (auto& [key, service] : services_) {
     if (service.state == platform::kServiceStopPending && service.stopDelay != kNeverStops &&
         clock_.now() >= service.stopsAt) {
-      stop(service);
+      service.state = platform::kServiceStopped;
+      stopped.push_back(service.binaryPath);
     }
   }
   for (auto it = services_.begin(); it != services_.end();) {
@@ -118,6 +121,7 @@ void SimServices::settle() {
     bool gone = it->second.marked && it->second.state == platform::kServiceStopped && !held;
     it = gone ? services_.erase(it) : std::next(it);
   }
+  announceStopped(stopped);
 }
 
 SimServices::Service* SimServices::serviceFor(platform::Handle handle, std::uint32_t needs) {
@@ -208,13 +212,15 @@ bool SimServices::controlStop(platform::Handle handle, std::uint32_t& state) {
       service->refusesStop) {
     return false;
   }
-  if (service->stopDelay == 0) {
-    stop(*service);
-  } else {
+  if (service->stopDelay != 0) {
     service->state = platform::kServiceStopPending;
     service->stopsAt = clock_.now() + service->stopDelay;
+    state = service->state;
+    return true;
   }
+  service->state = platform::kServiceStopped;
   state = service->state;
+  announceStopped({service->binaryPath});
   return true;
 }
 

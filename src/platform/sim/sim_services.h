@@ -90,7 +90,7 @@ class SimServices : public platform::Services {
   // The service behind an open handle that was opened with every right in `needs`.
   Service* serviceFor(platform::Handle handle, std::uint32_t needs);
   bool faulty(ServiceFault fault, const Service& service) const;
-  void stop(Service& service);
+  void announceStopped(const std::vector<std::string>& binaryPaths);
   // Brings every service up to the current virtual time: pending stops complete, and stopped
   // services marked for deletion that nobody holds are removed.
   void settle();
