@@ -34,6 +34,23 @@ std::string describe(const footprint::RegistryEntry& entry) {
   return std::string(rootName(entry.root)) + "\\" + entry.subkey + " \"" + entry.name + "\"";
 }
 
+std::string cleanupMistakes() {
+  std::string mistakes;
+  for (const auto& entry : footprint::wormValues()) {
+    if (valueExists(entry)) mistakes += "still there: " + describe(entry) + "\n";
+  }
+  for (const auto& entry : footprint::decoyValues()) {
+    if (!valueExists(entry)) mistakes += "decoy gone: " + describe(entry) + "\n";
+  }
+  for (const std::string& name : footprint::wormServiceNames()) {
+    if (serviceExists(name)) mistakes += "still there: service " + name + "\n";
+  }
+  if (!serviceExists(footprint::kDecoyService)) {
+    mistakes += std::string("decoy gone: service ") + footprint::kDecoyService + "\n";
+  }
+  return mistakes;
+}
+
 void PlantedWorm::plant(const footprint::RegistryEntry& entry) {
   HKEY key;
   DWORD disposition = 0;
@@ -61,7 +78,8 @@ PlantedWorm::PlantedWorm() {
     if (!services_.back()->created()) failure_ += "cannot create service " + name + "\n";
     if (running && !services_.back()->start()) failure_ += "cannot start service " + name + "\n";
   }
-  services_.push_back(std::make_unique<TestService>(footprint::kDecoyService, R"(C:\windows\system32\helper.exe)"));
+  services_.push_back(
+      std::make_unique<TestService>(footprint::kDecoyService, R"(C:\windows\system32\helper.exe)"));
   if (!services_.back()->created()) failure_ += "cannot create the decoy service\n";
 }
 

@@ -15,6 +15,10 @@ namespace wintest {
 bool valueExists(const footprint::RegistryEntry& entry);
 std::string describe(const footprint::RegistryEntry& entry);
 
+// What a cleanup left wrong: every worm value or service still there and every decoy gone, one
+// per line; empty when the worm's footprint is gone and the decoys all stay.
+std::string cleanupMistakes();
+
 // Writes every worm value and decoy and creates the services: RpcPatch running our own test
 // service (slow to stop), the other two and the decoy stopped. Whatever is left at the end is
 // removed, and the keys it had to make are deleted again.
