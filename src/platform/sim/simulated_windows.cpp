@@ -9,7 +9,7 @@ SimulatedWindows::SimulatedWindows() {
 SimulatedWindows::~SimulatedWindows() { platform::install(previous_); }
 
 std::string SimulatedWindows::dump() const {
-  return files.dump() + handles.describeOpen() +
+  return files.dump() + registry.dump() + services.dump() + handles.describeOpen() +
          "virtual time: " + std::to_string(clock.now()) + " ms\n";
 }
 
