@@ -9,7 +9,8 @@ SimulatedWindows::SimulatedWindows() {
 SimulatedWindows::~SimulatedWindows() { platform::install(previous_); }
 
 std::string SimulatedWindows::dump() const {
-  return files.dump() + processes.dump() + handles.describeOpen() +
+  return files.dump() + registry.dump() + processes.dump() + services.dump() +
+         handles.describeOpen() +
          "virtual time: " + std::to_string(clock.now()) + " ms\n";
 }
 

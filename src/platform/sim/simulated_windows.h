@@ -24,11 +24,11 @@ class SimulatedWindows {
   SimulatedWindows& operator=(const SimulatedWindows&) = delete;
 
   SimHandles handles;
+  SimClock clock;
   SimFileSystem files{handles};
   SimRegistry registry{handles};
-  SimClock clock;
   SimProcesses processes{handles, files, clock};
-  SimServices services{handles};
+  SimServices services{handles, clock};
   SimDesktop desktop;
 
   std::size_t openHandleCount() const { return handles.openCount(); }

@@ -5,6 +5,7 @@
 namespace platform::win32 {
 namespace {
 
+// The seam's roots carry the predefined keys' own values, so a key converts either way.
 HKEY toKey(Handle key) { return reinterpret_cast<HKEY>(key); }
 
 }  // namespace
@@ -18,12 +19,12 @@ long Win32Registry::openKey(Handle root, const char* subkey, std::uint32_t acces
 
 long Win32Registry::queryValue(Handle key, const char* name, std::uint32_t* type, void* data,
                                std::uint32_t* size) {
-  DWORD nativeType = 0;
-  DWORD nativeSize = size != nullptr ? *size : 0;
-  LONG result = RegQueryValueExA(toKey(key), name, nullptr, &nativeType,
-                                 static_cast<BYTE*>(data), size != nullptr ? &nativeSize : nullptr);
-  if (type != nullptr) *type = nativeType;
-  if (size != nullptr) *size = nativeSize;
+  DWORD valueType = 0;
+  DWORD valueSize = size != nullptr ? *size : 0;
+  LONG result = RegQueryValueExA(toKey(key), name, nullptr, type != nullptr ? &valueType : nullptr,
+                                 static_cast<BYTE*>(data), size != nullptr ? &valueSize : nullptr);
+  if (type != nullptr && (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)) *type = valueType;
+  if (size != nullptr) *size = valueSize;
   return result;
 }
 

@@ -1,4 +1,4 @@
-// The registry part of the seam on Windows.
+// The registry part of the seam on Windows: thin calls to the Win32 registry API.
 #pragma once
 
 #include "platform/registry.h"
