@@ -125,15 +125,18 @@ int scanMemoryPsapi() {
       result = walkImageAgain(imagePath);
       walkedAgain = true;
     } else if (int generation = getNtGeneration(); generation == 5 || generation == 6) {
-      // A worm that resists termination may be kept alive as a service.
+      // A worm that resists termination may be kept alive as a service. The service named
+      // after the image is deleted only when it runs the image: another program's service
+      // that merely shares the name is not the worm's.
       char serviceName[260];
       serviceNameFromPath(imagePath, serviceName);
+      bool wormService = serviceRunsImage(serviceName, imagePath);
       if (stopServicesByImagePath(imagePath, 1) != 0) {
-        removeService(serviceName, 0);
+        if (wormService) removeService(serviceName, 0);
         result = walkImageAgain(imagePath);
         walkedAgain = true;
       } else {
-        removeService(serviceName, second ? 0 : 1);
+        if (wormService) removeService(serviceName, second ? 0 : 1);
         session.memoryRestartRequired = 1;
       }
     }

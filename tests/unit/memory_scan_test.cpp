@@ -115,6 +115,74 @@ TEST_F(MemoryScanTest, ACancelledScanConfirmsNoFurtherImage) {
   EXPECT_EQ(scanSession().inMemoryScan, 0);
 }
 
+TEST_F(MemoryScanTest, OnNtAWormKeptAliveAsAServiceIsStoppedThroughIt) {
+  for (std::uint32_t major : {4u, 5u}) {
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    written.clear();
+    sim.processes.setWindowsNt(major);
+    platform::ProcessId worm = startWorm();
+    sim.processes.process(worm).canTerminate = false;
+    sim.services.addService("msblast", kWorm);
+    int stopRequestsBefore = sim.services.stopRequests();
+
+    runMemoryScan();
+
+    EXPECT_FALSE(sim.processes.isRunning(worm)) << "NT " << major;
+    EXPECT_FALSE(sim.services.hasService("msblast")) << sim.dump();
+    EXPECT_FALSE(sim.files.hasFile(kWorm));
+    EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)})) << "NT " << major;
+    EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+    // The stop came from stopping the services of the image; the service was then deleted
+    // without a second stop request.
+    EXPECT_EQ(sim.services.stopRequests() - stopRequestsBefore, 1) << "NT " << major;
+  }
+}
+
+TEST_F(MemoryScanTest, OnNtAWormThatCannotBeOpenedNeedsARestart) {
+  sim.processes.setWindowsNt(5);
+  platform::ProcessId worm = startWorm();
+  // Its image can be read, but it cannot be opened to be ended. Its service, stopped, would
+  // start it again at the next start of the system.
+  sim.processes.process(worm).deniedRights = platform::kProcessTerminate;
+  sim.services.addService("msblast", kWorm, platform::kServiceStopped);
+
+  runMemoryScan();
+
+  EXPECT_TRUE(sim.processes.isRunning(worm));
+  EXPECT_FALSE(sim.services.hasService("msblast")) << sim.dump();
+  EXPECT_EQ(scanSession().memoryRestartRequired, 1);
+  EXPECT_TRUE(written.empty());
+  // The scan went on: it returned instead of ending the program.
+  EXPECT_EQ(scanSession().inMemoryScan, 0);
+}
+
+TEST_F(MemoryScanTest, AServiceThatOnlySharesTheWormsNameIsLeftAlone) {
+  sim.processes.setWindowsNt(5);
+  platform::ProcessId worm = startWorm(R"(C:\WINDOWS\SYSTEM32\spooler.exe)");
+  sim.processes.process(worm).deniedRights = platform::kProcessTerminate;
+  sim.services.addService("Spooler", R"(C:\WINDOWS\SYSTEM32\spoolsv.exe)");
+
+  runMemoryScan();
+
+  EXPECT_TRUE(sim.services.hasService("Spooler"));
+  EXPECT_EQ(sim.services.stateOf("Spooler"), platform::kServiceRunning);
+  EXPECT_EQ(scanSession().memoryRestartRequired, 1);
+}
+
+TEST_F(MemoryScanTest, OnNtGenerationZeroTheServicePathIsNeverTaken) {
+  sim.processes.setWindowsNt(6);
+  platform::ProcessId worm = startWorm();
+  sim.processes.process(worm).canTerminate = false;
+  sim.services.addService("msblast", kWorm);
+
+  runMemoryScan();
+
+  EXPECT_EQ(sim.services.stopRequests(), 0);
+  EXPECT_TRUE(sim.services.hasService("msblast"));
+  EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+}
+
 // A worm image without an extension beside a folder of a like name cannot be walked to the end
 // (the walk's pattern error): the only way a single run's NT scan reports a nonzero result.
 class UnfinishedMemoryScanTest : public MemoryScanTest {

@@ -48,6 +48,13 @@ void SimProcesses::end(platform::ProcessId id) {
   it->second.exited = true;
 }
 
+void SimProcesses::endImage(const std::string& imagePath) {
+  std::string key = normalizePath(imagePath);
+  for (auto& [id, process] : table_) {
+    if (!process.exited && normalizePath(process.imagePath) == key) end(id);
+  }
+}
+
 std::string SimProcesses::dump() const {
   std::string text = "processes (platform " + std::to_string(version_.platformId) + ", major " +
                      std::to_string(version_.majorVersion) + "):\n";
@@ -136,7 +143,9 @@ std::uint32_t SimProcesses::imageFileName(platform::Handle handle, char* buffer,
 
 platform::Handle SimProcesses::openProcess(platform::ProcessId id, std::uint32_t access) {
   auto it = table_.find(id);
-  if (it == table_.end() || !it->second.canOpen) return platform::kNoHandle;
+  if (it == table_.end() || !it->second.canOpen || (access & it->second.deniedRights) != 0) {
+    return platform::kNoHandle;
+  }
   platform::Handle handle = handles_.open("process " + std::to_string(id));
   processes_.emplace(handle, OpenProcess{id, access});
   return handle;

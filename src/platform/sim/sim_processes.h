@@ -24,6 +24,7 @@ struct SimProcess {
   platform::ProcessId id = 0;
   std::string imagePath;
   bool canOpen = true;        // OpenProcess succeeds
+  std::uint32_t deniedRights = 0;  // OpenProcess fails when asked for any of these
   bool canTerminate = true;   // TerminateProcess succeeds
   bool closesOnRequest = false;  // ends when one of its windows is asked to close
   bool imageReadable = true;  // GetModuleFileNameExA can read its image name
@@ -60,6 +61,8 @@ class SimProcesses : public platform::Processes {
   // Ends a process as the system would: it is no longer listed and its image is let go; its
   // process object stays, so it can still be opened and waited for.
   void end(platform::ProcessId id);
+  // Ends every running process of this image (a service that stops ends its process).
+  void endImage(const std::string& imagePath);
   // Every process the program itself ended, in order.
   const std::vector<platform::ProcessId>& terminated() const { return terminated_; }
   std::string dump() const;
