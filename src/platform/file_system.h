@@ -75,20 +75,10 @@ class FileSystem {
 
 FileSystem& files();
 
-struct FileTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { files().closeFile(value); }
-};
-using ScopedFile = ScopedHandle<FileTraits>;
+inline void closeFileHandle(Handle handle) { files().closeFile(handle); }
+using ScopedFile = ScopedSeamHandle<closeFileHandle>;
 
-struct SearchTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { files().findClose(value); }
-};
-using ScopedSearch = ScopedHandle<SearchTraits>;
+inline void closeSearchHandle(Handle handle) { files().findClose(handle); }
+using ScopedSearch = ScopedSeamHandle<closeSearchHandle>;
 
 }  // namespace platform

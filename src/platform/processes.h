@@ -92,28 +92,13 @@ class Processes {
 
 Processes& processes();
 
-struct ProcessTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { processes().closeProcess(value); }
-};
-using ScopedProcess = ScopedHandle<ProcessTraits>;
+inline void closeProcessHandle(Handle handle) { processes().closeProcess(handle); }
+using ScopedProcess = ScopedSeamHandle<closeProcessHandle>;
 
-struct SnapshotTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { processes().closeSnapshot(value); }
-};
-using ScopedSnapshot = ScopedHandle<SnapshotTraits>;
+inline void closeSnapshotHandle(Handle handle) { processes().closeSnapshot(handle); }
+using ScopedSnapshot = ScopedSeamHandle<closeSnapshotHandle>;
 
-struct TokenTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { processes().closeToken(value); }
-};
-using ScopedToken = ScopedHandle<TokenTraits>;
+inline void closeTokenHandle(Handle handle) { processes().closeToken(handle); }
+using ScopedToken = ScopedSeamHandle<closeTokenHandle>;
 
 }  // namespace platform
