@@ -59,12 +59,7 @@ class Registry {
 
 Registry& registry();
 
-struct KeyTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { registry().closeKey(value); }
-};
-using ScopedKey = ScopedHandle<KeyTraits>;
+inline void closeKeyHandle(Handle handle) { registry().closeKey(handle); }
+using ScopedKey = ScopedSeamHandle<closeKeyHandle>;
 
 }  // namespace platform

@@ -76,12 +76,7 @@ class Services {
 
 Services& services();
 
-struct ServiceHandleTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { services().closeHandle(value); }
-};
-using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
+inline void closeServiceHandle(Handle handle) { services().closeHandle(handle); }
+using ScopedServiceHandle = ScopedSeamHandle<closeServiceHandle>;
 
 }  // namespace platform

@@ -98,3 +98,14 @@ int removeService(const char* name, int stopFirst) {
   if (!service) return 0;
   return services.deleteService(service.get()) ? 1 : 0;
 }
+
+bool serviceRunsImage(const char* name, const char* imagePath) {
+  if (name == nullptr || imagePath == nullptr) return false;
+  platform::Services& services = platform::services();
+  ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
+  if (!manager) return false;
+  ScopedServiceHandle service(services.openService(manager.get(), name, platform::kServiceQueryAndStop));
+  char binaryPath[platform::kMaxPath];
+  return service && services.queryBinaryPath(service.get(), binaryPath, sizeof binaryPath) &&
+         text::equalsIgnoringCase(binaryPath, imagePath);
+}

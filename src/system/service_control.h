@@ -15,3 +15,7 @@ int stopServicesByImagePath(const char* imagePath, int stop);
 // Deletes the service `name`, asking it to stop first when `stopFirst` is 1. Returns 1 when the
 // deletion was accepted (a service still running goes once it stops), 0 otherwise.
 int removeService(const char* name, int stopFirst);
+
+// True when the service `name` exists and its stored binary path equals `imagePath` (ignoring
+// case): a service named after a worm's image is the worm's only when it runs that image.
+bool serviceRunsImage(const char* name, const char* imagePath);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/blaster_check.h"
+#include "platform/registry.h"
 #include "scan/directory_walker.h"
 #include "sim_fixture.h"
 #include "specimens/specimens.h"
@@ -12,6 +13,8 @@ namespace {
 using specimens::Specimen;
 using specimens::Variant;
 
+constexpr char kRunKey[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
+
 class BlasterCheckTest : public SimTest {
  protected:
   std::string place(const Specimen& specimen) {
@@ -20,6 +23,9 @@ class BlasterCheckTest : public SimTest {
     return path;
   }
   int check(const std::string& path) { return checkBlasterFile("W32/Blaster.Worm", path.c_str()); }
+  void plantStartupValue() {
+    sim.registry.setString(platform::kRootLocalMachine, kRunKey, "windows auto update", "msblast.exe");
+  }
   const ScanStatistics& statistics() { return scanSession().statistics; }
 };
 
@@ -47,12 +53,27 @@ TEST_F(BlasterCheckTest, TheReportedNameIsThatOfTheFirstRecordInTableOrder) {
   EXPECT_EQ(statistics().filesInfected, 1);
 }
 
-TEST_F(BlasterCheckTest, DuringTheFileScanAnIdentifiedFileIsCounted) {
-  std::string path = place(*specimens::build(3, Variant::Plain));
+TEST_F(BlasterCheckTest, DuringTheFileScanAnIdentifiedFileIsCleanedOnceAndDeletedOnce) {
+  plantStartupValue();
+  std::string path = place(specimens::carrying({2, 8}, 12800));
   scanSession().inMemoryScan = 0;
   EXPECT_EQ(check(path), 1);
   EXPECT_EQ(statistics().filesInfected, 1);
+  EXPECT_EQ(statistics().filesDeleted, 1);
   EXPECT_EQ(scanSession().wormFileConfirmed, 0);
+  EXPECT_FALSE(sim.files.hasFile(path));
+  EXPECT_FALSE(sim.registry.hasValue(platform::kRootLocalMachine, kRunKey, "windows auto update"));
+  EXPECT_EQ(written, (std::vector<std::string>{"System Registry     W32/Blaster.Worm removed",
+                                               path + "     W32/Blaster.Worm deleted"}));
+}
+
+TEST_F(BlasterCheckTest, InTheMemoryScanTheRegistryIsCleanedButTheFileKept) {
+  plantStartupValue();
+  std::string path = place(*specimens::build(6, Variant::Plain));
+  scanSession().inMemoryScan = 1;
+  EXPECT_EQ(check(path), 1);
+  EXPECT_TRUE(sim.files.hasFile(path));
+  EXPECT_EQ(written, std::vector<std::string>{"System Registry     W32/Blaster.D.Worm removed"});
 }
 
 TEST_F(BlasterCheckTest, NearMissesAndMalformedFilesAreRejectedWithoutATrace) {
@@ -82,7 +103,7 @@ TEST_F(BlasterCheckTest, AFileThatCannotBeReadIsSkippedSilently) {
   EXPECT_TRUE(written.empty());
 }
 
-TEST_F(BlasterCheckTest, TheMemoryRemovalWalkDoesNotExamineTheFile) {
+TEST_F(BlasterCheckTest, TheMemoryRemovalWalkRemovesTheImageWithoutExaminingIt) {
   std::string path = place(*specimens::build(2, Variant::Plain));
   scanSession().inMemoryScan = 1;
   scanSession().memoryRemedyCode = kRemedyDelete;
@@ -90,8 +111,12 @@ TEST_F(BlasterCheckTest, TheMemoryRemovalWalkDoesNotExamineTheFile) {
   EXPECT_EQ(check(path), 0);
   EXPECT_EQ(sim.files.bytesRead(), 0u);
   EXPECT_EQ(statistics().filesInfected, 0);
+  EXPECT_FALSE(sim.files.hasFile(path));
+  EXPECT_EQ(written, (std::vector<std::string>{"System Memory    W32/Blaster.Worm removed",
+                                               path + "     W32/Blaster.Worm deleted"}));
 
   // Without a scanning window there is no removal walk: the file is examined as usual.
+  path = place(*specimens::build(2, Variant::Plain));
   scanSession().scanDialogWindow = 0;
   EXPECT_EQ(check(path), 1);
   EXPECT_EQ(statistics().filesInfected, 1);

@@ -39,8 +39,19 @@ class ReadOnlyFiles : public FileSystem {
   int read(Handle file, void* buffer, int count) override;
   void closeFile(Handle file) override;
   // Always false: this file system changes nothing.
-  bool setAttributes(const char* path, std::uint32_t attributes) override;
-  bool deleteFile(const char* path) override;
+  bool setAttributes(const char*, std::uint32_t) override { return false; }
+  bool deleteFile(const char*) override { return false; }
+  bool deleteAtRestart(const char*) override { return false; }
+  bool writeProfileSection(const char*, const char*, const char*) override { return false; }
+  // Not needed for examination.
+  bool shortPathName(const char*, char* buffer, std::size_t capacity) override {
+    if (capacity > 0) buffer[0] = '\0';
+    return false;
+  }
+  bool readProfileSection(const char*, const char*, char*, std::size_t, std::size_t& used) override {
+    used = 0;
+    return false;
+  }
   // The system's folders on Windows; false (and an empty buffer) where there are none.
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;

@@ -150,10 +150,6 @@ void ReadOnlyFiles::closeFile(Handle handle) {
   delete file;
 }
 
-bool ReadOnlyFiles::setAttributes(const char*, std::uint32_t) { return false; }
-
-bool ReadOnlyFiles::deleteFile(const char*) { return false; }
-
 bool ReadOnlyFiles::windowsDirectory(char* buffer, std::size_t capacity) {
   if (capacity > 0) buffer[0] = '\0';
   return false;

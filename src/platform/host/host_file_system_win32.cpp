@@ -29,9 +29,6 @@ int ReadOnlyFiles::read(Handle file, void* buffer, int count) {
 }
 
 void ReadOnlyFiles::closeFile(Handle file) { system().closeFile(file); }
-bool ReadOnlyFiles::setAttributes(const char*, std::uint32_t) { return false; }
-bool ReadOnlyFiles::deleteFile(const char*) { return false; }
-
 bool ReadOnlyFiles::windowsDirectory(char* buffer, std::size_t capacity) {
   return system().windowsDirectory(buffer, capacity);
 }

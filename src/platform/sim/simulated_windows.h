@@ -27,7 +27,7 @@ class SimulatedWindows {
   SimClock clock;
   SimFileSystem files{handles};
   SimRegistry registry{handles};
-  SimProcesses processes{handles};
+  SimProcesses processes{handles, files, clock};
   SimServices services{handles, clock};
   SimDesktop desktop;
 
