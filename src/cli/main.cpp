@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "cli/console_desktop.h"
+#include "cli/console_log_window.h"
+#include "cli/console_processes.h"
 #include "common/bounded_text.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
@@ -34,29 +36,9 @@ const char kUsage[] =
     "Exit status:\n"
     "  0  no worm found\n"
     "  1  worm found, every identified file deleted, no restart needed\n"
-    "  2  worm found, and a file could not be deleted or a restart is needed\n"
+    "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
+    "     worm process found in memory ends the scan before the file walk)\n"
     "  3  the scan could not run\n";
-
-// The stand-in for the scanning window: it receives the log and status messages.
-LRESULT CALLBACK logWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SCAN_APPENDLOG) {
-    std::printf("%s\n", scanSession().logLine);
-    std::fflush(stdout);
-    return 0;
-  }
-  if (message == WM_SCAN_STATUS) return 0;
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND createLogWindow() {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = logWindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "VandrelConsoleLog";
-  if (RegisterClassA(&windowClass) == 0) return nullptr;
-  return CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                         windowClass.hInstance, nullptr);
-}
 
 int exitStatusOf(const ScanSession& session) {
   const ScanStatistics& statistics = session.statistics;
@@ -84,18 +66,19 @@ int main(int argc, char** argv) {
   }
 
   cli::ConsoleDesktop desktop(agreeToRestart);
+  cli::ConsoleProcesses processes;
   platform::Os os = platform::win32::win32Os();
   os.desktop = &desktop;
+  os.processes = &processes;
   platform::install(os);
 
-  HWND logWindow = createLogWindow();
+  HWND logWindow = cli::createConsoleLogWindow();
   if (logWindow == nullptr) {
     std::fprintf(stderr, "vandrel-cli: cannot create the log window (error %lu)\n", GetLastError());
     return kExitCouldNotRun;
   }
 
   ScanSession& session = scanSession();
-  session.scanDialogWindow = reinterpret_cast<platform::WindowHandle>(logWindow);
   text::copy(session.scanTarget, "C:");
   session.scanTerminated = 0;
   runScan();

@@ -1,6 +1,35 @@
 #include "engine/blaster_check.h"
 
+#include "common/bounded_text.h"
+#include "engine/file_remedy.h"
+#include "engine/registry_cleanup.h"
+#include "engine/worm_identification.h"
+#include "scan/scan_session.h"
+
 int checkBlasterFile(const char* entryVirusName, const char* path) {
-  // The signature table is not wired in yet: nothing is identified.
-  return 0;
+  ScanSession& session = scanSession();
+  // The memory scan walks the image of a worm process it has just tried to end once more, with
+  // the remedy preselected: that walk removes the file and identifies nothing.
+  if (session.memoryRemedyCode != 0 && session.scanDialogWindow != 0) {
+    applyMemoryRemedy(entryVirusName, path);
+    return 0;
+  }
+
+  // The file is closed when identifyWormFile returns, so that the remedy can delete it.
+  const WormSignature* record = identifyWormFile(path);
+  if (record == nullptr) return 0;
+
+  session.statistics.filesInfected += 1;
+  cleanWormRegistry(record->virusName);
+
+  if (session.inMemoryScan == 1) {
+    // The finding is recorded for the memory scan, which ends the process before the file is
+    // removed; the remedy selection is the memory scan's to make.
+    text::copy(session.currentVirusName, record->virusName);
+    text::copy(session.statusText, path);
+    session.wormFileConfirmed = 1;
+    return 1;
+  }
+  applyFileRemedy(record->virusName, path);
+  return 1;
 }

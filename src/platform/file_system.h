@@ -47,6 +47,21 @@ class FileSystem {
   // Deletes a file; false on failure (in use, access denied, absent).
   virtual bool deleteFile(const char* path) = 0;
 
+  // Has the system delete the file at its next start (NT family: a delayed move to nowhere);
+  // false when that could not be arranged.
+  virtual bool deleteAtRestart(const char* path) = 0;
+  // The short (8.3) form of an existing path; false, leaving the buffer empty, when the path
+  // has none, does not exist, or the result does not fit.
+  virtual bool shortPathName(const char* path, char* buffer, std::size_t capacity) = 0;
+
+  // A section of an .ini file as the system's profile functions give it: "key=value" lines,
+  // each zero-terminated, the list ending in an empty line. Returns the bytes used without the
+  // final zero (0 for a missing file or section); false when the section does not fit.
+  virtual bool readProfileSection(const char* file, const char* section, char* buffer,
+                                  std::size_t capacity, std::size_t& used) = 0;
+  // Replaces the section's lines by `lines` (the same zero-separated list); false on failure.
+  virtual bool writeProfileSection(const char* file, const char* section, const char* lines) = 0;
+
   // The Windows directory and the temporary directory (the latter ends in a backslash).
   // Return false, leaving the buffer empty, when the path cannot be had or does not fit.
   virtual bool windowsDirectory(char* buffer, std::size_t capacity) = 0;
@@ -60,20 +75,10 @@ class FileSystem {
 
 FileSystem& files();
 
-struct FileTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { files().closeFile(value); }
-};
-using ScopedFile = ScopedHandle<FileTraits>;
+inline void closeFileHandle(Handle handle) { files().closeFile(handle); }
+using ScopedFile = ScopedSeamHandle<closeFileHandle>;
 
-struct SearchTraits {
-  using Value = Handle;
-  static Value none() { return kNoHandle; }
-  static bool isValid(Value value) { return value != kNoHandle; }
-  static void close(Value value) { files().findClose(value); }
-};
-using ScopedSearch = ScopedHandle<SearchTraits>;
+inline void closeSearchHandle(Handle handle) { files().findClose(handle); }
+using ScopedSearch = ScopedSeamHandle<closeSearchHandle>;
 
 }  // namespace platform

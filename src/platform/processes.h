@@ -1,16 +1,104 @@
-// Processes: the version query, process lists, termination, restart and the end of this program.
+// Processes: the version query, the two process-list services (ToolHelp on the 95/98/Me family,
+// the process-status library on NT), opening, ending and waiting for a process, and the
+// top-level windows of a process.
 #pragma once
+
+#include <cstdint>
 
 #include "platform/scoped_handle.h"
 #include "platform/types.h"
 
 namespace platform {
 
+// What the logic needs of OSVERSIONINFOA.
+struct VersionInfo {
+  std::uint32_t platformId = 0;  // 1: 95/98/Me family, 2: NT family
+  std::uint32_t majorVersion = 0;
+  std::uint32_t minorVersion = 0;
+};
+constexpr std::uint32_t kPlatformIdWindows = 1;
+constexpr std::uint32_t kPlatformIdNt = 2;
+
+// What the logic needs of a ToolHelp process entry.
+struct ProcessEntry {
+  ProcessId id = 0;
+  // The image: the full path on the 95/98/Me family, the file name alone on NT.
+  char exeFile[kMaxPath] = {};
+};
+
+// Access rights the logic asks for.
+constexpr std::uint32_t kProcessTerminate = 0x0001;
+constexpr std::uint32_t kProcessQueryInformation = 0x0400;
+constexpr std::uint32_t kProcessVmRead = 0x0010;
+constexpr std::uint32_t kSynchronize = 0x00100000;
+
+// Results of a wait.
+constexpr std::uint32_t kWaitObject0 = 0;
+constexpr std::uint32_t kWaitTimeout = 258;
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+using WindowVisitor = bool (*)(WindowHandle window, std::uintptr_t context);
+
 class Processes {
  public:
   virtual ~Processes() = default;
+
+  // GetVersionExA; false when the query fails.
+  virtual bool queryVersion(VersionInfo& version) = 0;
+
+  // ToolHelp, loaded by name when first used. kNoHandle when the library or one of its functions
+  // is missing, or the snapshot cannot be taken.
+  virtual Handle createProcessSnapshot() = 0;
+  // Process32First / Process32Next: false at the end of the snapshot, on failure, or when the
+  // function is missing.
+  virtual bool firstProcess(Handle snapshot, ProcessEntry& entry) = 0;
+  virtual bool nextProcess(Handle snapshot, ProcessEntry& entry) = 0;
+  virtual void closeSnapshot(Handle snapshot) = 0;
+
+  // EnumProcesses from the process-status library, loaded by name when first used. Fills up to
+  // `capacity` ids and sets `count`; false when the library or function is missing or the call
+  // fails.
+  virtual bool enumerateProcesses(ProcessId* ids, std::uint32_t capacity, std::uint32_t& count) = 0;
+  // GetModuleFileNameExA for the process's main module: the length copied into `buffer`
+  // (zero-terminated), or 0 on failure or when the function is missing.
+  virtual std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) = 0;
+
+  // OpenProcess (not inheritable); kNoHandle on failure.
+  virtual Handle openProcess(ProcessId id, std::uint32_t access) = 0;
+  virtual bool terminateProcess(Handle process, std::uint32_t exitCode) = 0;
+  // WaitForSingleObject: kWaitObject0 when the process has ended, kWaitTimeout, or kWaitFailed.
+  virtual std::uint32_t waitForProcess(Handle process, std::uint32_t milliseconds) = 0;
+  virtual void closeProcess(Handle process) = 0;
+
+  // EnumWindows over the top-level windows; the visitor returns false to stop.
+  virtual void enumerateWindows(WindowVisitor visitor, std::uintptr_t context) = 0;
+  // GetWindowThreadProcessId: the process that owns the window (0 when it cannot be told).
+  virtual ProcessId windowProcess(WindowHandle window) = 0;
+  // PostMessageA of WM_CLOSE.
+  virtual bool postClose(WindowHandle window) = 0;
+
+  // This process's access token, opened to adjust privileges; kNoHandle on failure.
+  virtual Handle openOwnToken() = 0;
+  // Enables the shutdown privilege in the token. Returns the error code the adjustment left:
+  // 0 when the privilege is held, nonzero (for example "not all assigned") when it is not.
+  virtual std::uint32_t enableShutdownPrivilege(Handle token) = 0;
+  virtual void closeToken(Handle token) = 0;
+  // Asks the system to restart at once, closing programs without asking them. Nonzero when the
+  // system accepted.
+  virtual int restartSystem() = 0;
+  // Ends this program at once with `exitCode`.
+  [[noreturn]] virtual void endProgram(int exitCode) = 0;
 };
 
 Processes& processes();
+
+inline void closeProcessHandle(Handle handle) { processes().closeProcess(handle); }
+using ScopedProcess = ScopedSeamHandle<closeProcessHandle>;
+
+inline void closeSnapshotHandle(Handle handle) { processes().closeSnapshot(handle); }
+using ScopedSnapshot = ScopedSeamHandle<closeSnapshotHandle>;
+
+inline void closeTokenHandle(Handle handle) { processes().closeToken(handle); }
+using ScopedToken = ScopedSeamHandle<closeTokenHandle>;
 
 }  // namespace platform

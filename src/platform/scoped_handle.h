@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "platform/types.h"
+
 namespace platform {
 
 template <typename Traits>
@@ -37,5 +39,17 @@ class ScopedHandle {
  private:
   Value value_ = Traits::none();
 };
+
+// The seam's own handles: 0 means none, and `Close` gives one back.
+template <void (*Close)(Handle)>
+struct SeamHandleTraits {
+  using Value = Handle;
+  static Value none() { return kNoHandle; }
+  static bool isValid(Value value) { return value != kNoHandle; }
+  static void close(Value value) { Close(value); }
+};
+
+template <void (*Close)(Handle)>
+using ScopedSeamHandle = ScopedHandle<SeamHandleTraits<Close>>;
 
 }  // namespace platform

@@ -1,11 +1,36 @@
 #include "system/process_backends.h"
 
+#include "platform/processes.h"
+
+namespace {
+
+bool queryVersion(platform::VersionInfo& version) { return platform::processes().queryVersion(version); }
+
+}  // namespace
+
 int getPlatformClass() {
-  // The version query is not wired in yet.
-  return kPlatformUnknown;
+  platform::VersionInfo version;
+  if (!queryVersion(version)) return kPlatformUnknown;
+  switch (version.platformId) {
+    case platform::kPlatformIdWindows: return kPlatformWindows9x;
+    case platform::kPlatformIdNt: return kPlatformNt;
+    default: return kPlatformOther;
+  }
+}
+
+int getNtGeneration() {
+  platform::VersionInfo version;
+  if (!queryVersion(version) || version.platformId != platform::kPlatformIdNt) return 0;
+  if (version.majorVersion <= 4) return 5;
+  if (version.majorVersion == 5) return 6;
+  return 0;
 }
 
 int terminateProcessByFileName(const char* path) {
-  // The process back-ends are not wired in yet.
-  return 1;
+  switch (getPlatformClass()) {
+    case kPlatformWindows9x: return terminateByNameToolhelp(path) != 0 ? 1 : 0;
+    case kPlatformNt: return terminateByNamePerfData(path) != 0 ? 1 : 0;
+    // Without a way to look, the caller simply tries its deletion again.
+    default: return 1;
+  }
 }

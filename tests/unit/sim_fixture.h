@@ -33,6 +33,7 @@ class SimTest : public ::testing::Test {
       if (id == WM_SCAN_APPENDLOG) {
         appendLogLineToList(log);
         written.emplace_back(scanSession().logLine);
+        writtenAt.push_back(sim.clock.now());
       } else if (id == WM_SCAN_STATUS) {
         statuses.emplace_back(scanSession().statusText);
         if (onStatus) onStatus(statuses.back());
@@ -61,6 +62,7 @@ class SimTest : public ::testing::Test {
   platform::WindowHandle window = 0;
   LinesListView log;                  // what the list box holds now
   std::vector<std::string> written;   // every line ever appended, in order
+  std::vector<std::uint64_t> writtenAt;  // the virtual time of each
   std::vector<std::string> statuses;  // every status text shown, in order
   std::function<void(const std::string&)> onStatus;
 };

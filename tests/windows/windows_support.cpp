@@ -108,6 +108,72 @@ ProgramRun runProgram(const std::string& program, const std::string& arguments,
   return run;
 }
 
+RunningProgram::RunningProgram(const std::string& image) {
+  std::string commandLine = "\"" + image + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &process)) {
+    return;
+  }
+  CloseHandle(process.hThread);
+  process_ = process.hProcess;
+  processId_ = process.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+  if (process_ == nullptr) return;
+  TerminateProcess(process_, 0);
+  WaitForSingleObject(process_, 10000);
+  CloseHandle(process_);
+}
+
+bool RunningProgram::ended(unsigned timeoutMs) const {
+  return process_ != nullptr && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool copyRunnableSpecimen(const std::string& path) {
+  std::string source = programFolder() + "\\runnable-specimen.exe";
+  return CopyFileA(source.c_str(), path.c_str(), FALSE) != 0;
+}
+
+FileHolder::FileHolder(const std::vector<std::string>& files) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::string commandLine = "\"" + programFolder() + "\\vandrel-holder.exe\"";
+  for (const std::string& file : files) commandLine += " \"" + file + "\"";
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (started) {
+    CloseHandle(process.hThread);
+    process_ = process.hProcess;
+    processId_ = process.dwProcessId;
+    // The holder says "holding" once every file is open, or ends (closing the pipe) if not.
+    char word[16] = {};
+    DWORD got = 0;
+    holding_ = ReadFile(readEnd, word, 7, &got, nullptr) && got == 7 &&
+               std::string(word, 7) == "holding";
+  }
+  CloseHandle(readEnd);
+}
+
+FileHolder::~FileHolder() {
+  if (process_ == nullptr) return;
+  TerminateProcess(process_, 0);
+  WaitForSingleObject(process_, 10000);
+  CloseHandle(process_);
+}
+
 bool setWineVersion(const std::string& exeName, const std::string& version) {
   std::string key = "Software\\Wine\\AppDefaults\\" + exeName;
   HKEY handle;

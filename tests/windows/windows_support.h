@@ -38,6 +38,44 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::string& arguments,
                       unsigned timeoutMs = 120000);
 
+// A program started from any image, ended (if it still runs) when this goes out of scope.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::string& image);
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+  bool started() const { return process_ != nullptr; }
+  unsigned long processId() const { return processId_; }
+  // Waits up to `timeoutMs` for the program to end; true when it has.
+  bool ended(unsigned timeoutMs) const;
+
+ private:
+  void* process_ = nullptr;
+  unsigned long processId_ = 0;
+};
+
+// Copies the runnable worm specimen of the build to `path`, so that it can run from there.
+bool copyRunnableSpecimen(const std::string& path);
+
+// Keeps files open without delete sharing in a program of its own (vandrel-holder.exe), as
+// another program using them would, until it goes out of scope.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::vector<std::string>& files);
+  ~FileHolder();
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+  // True once the holder has every file open.
+  bool holding() const { return holding_; }
+  unsigned long processId() const { return processId_; }
+
+ private:
+  void* process_ = nullptr;
+  unsigned long processId_ = 0;
+  bool holding_ = false;
+};
+
 // Sets the Windows version Wine reports to `exeName` ("win98", "win2k", "win7", ...).
 bool setWineVersion(const std::string& exeName, const std::string& version);
 

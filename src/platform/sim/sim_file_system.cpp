@@ -67,13 +67,18 @@ bool copyOut(const std::string& path, char* buffer, std::size_t capacity) {
 
 SimFileSystem::SimFileSystem(SimHandles& handles) : handles_(handles) {}
 
+std::string SimFileSystem::absolutePath(const std::string& path) const {
+  bool absolute = (path.size() >= 2 && path[1] == ':') || path.rfind("\\\\", 0) == 0;
+  return absolute ? path : currentDirectory_ + "\\" + path;
+}
+
 SimFileSystem::Node* SimFileSystem::find(const std::string& path) {
-  auto it = nodes_.find(normalizePath(path));
+  auto it = nodes_.find(keyOf(path));
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
 const SimFileSystem::Node* SimFileSystem::find(const std::string& path) const {
-  auto it = nodes_.find(normalizePath(path));
+  auto it = nodes_.find(keyOf(path));
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
@@ -93,9 +98,10 @@ SimFileSystem::Node& SimFileSystem::ensureFolder(const std::string& key, const s
   return node;
 }
 
-void SimFileSystem::addFile(const std::string& path, const std::string& bytes,
+void SimFileSystem::addFile(const std::string& relativeOrFull, const std::string& bytes,
                             std::uint32_t attributes) {
-  std::string key = normalizePath(path);
+  std::string path = absolutePath(relativeOrFull);
+  std::string key = keyOf(path);
   if (nodes_.count(key) == 0) {
     std::string parent = parentKey(key);
     std::size_t slash = path.find_last_of("\\/");
@@ -110,11 +116,11 @@ void SimFileSystem::addFile(const std::string& path, const std::string& bytes,
 }
 
 void SimFileSystem::addFolder(const std::string& path, std::uint32_t attributes) {
-  ensureFolder(normalizePath(path), path).attributes = attributes | platform::kAttributeDirectory;
+  ensureFolder(keyOf(path), absolutePath(path)).attributes = attributes | platform::kAttributeDirectory;
 }
 
 void SimFileSystem::inject(FileFault fault, const std::string& path) {
-  faults_.emplace(fault, normalizePath(path));
+  faults_.emplace(fault, keyOf(path));
 }
 
 bool SimFileSystem::faulty(FileFault fault, const std::string& key) const {
@@ -151,10 +157,10 @@ std::string SimFileSystem::dump() const {
 }
 
 platform::Handle SimFileSystem::findFirst(const char* pattern, platform::FindEntry& entry) {
-  std::string text = pattern;
+  std::string text = absolutePath(pattern);
   std::size_t slash = text.find_last_of("\\/");
   if (slash == std::string::npos) return platform::kNoHandle;
-  std::string folderKey = normalizePath(text.substr(0, slash));
+  std::string folderKey = keyOf(text.substr(0, slash));
   std::string mask = text.substr(slash + 1);
   const Node* folder = find(folderKey);
   if (folder == nullptr || !folder->folder || faulty(FileFault::List, folderKey)) {
@@ -197,11 +203,11 @@ bool SimFileSystem::exists(const char* path) { return find(path) != nullptr; }
 
 bool SimFileSystem::isReadable(const char* path) {
   const Node* node = find(path);
-  return node != nullptr && !faulty(FileFault::Open, normalizePath(path));
+  return node != nullptr && !faulty(FileFault::Open, keyOf(path));
 }
 
 platform::Handle SimFileSystem::openForReading(const char* path) {
-  std::string key = normalizePath(path);
+  std::string key = keyOf(path);
   const Node* node = find(key);
   if (node == nullptr || node->folder || faulty(FileFault::Open, key)) return platform::kNoHandle;
   platform::Handle handle = handles_.open(std::string("file ") + path);
@@ -245,7 +251,7 @@ void SimFileSystem::closeFile(platform::Handle handle) {
 }
 
 bool SimFileSystem::setAttributes(const char* path, std::uint32_t attributes) {
-  std::string key = normalizePath(path);
+  std::string key = keyOf(path);
   Node* node = find(key);
   if (node == nullptr || faulty(FileFault::SetAttributes, key)) return false;
   node->attributes = attributes | (node->folder ? platform::kAttributeDirectory : 0);
@@ -260,7 +266,7 @@ void SimFileSystem::detach(const std::string& key) {
 }
 
 bool SimFileSystem::deleteFile(const char* path) {
-  std::string key = normalizePath(path);
+  std::string key = keyOf(path);
   Node* node = find(key);
   if (node == nullptr || node->folder || faulty(FileFault::Delete, key)) return false;
   // The system refuses to delete a read-only file or one that is held open.

@@ -20,6 +20,9 @@ enum class FileFault {
   Read,           // reads fail
   SetAttributes,  // its attributes cannot be changed
   Delete,         // it cannot be deleted (access denied)
+  DeleteAtRestart,  // its deletion at restart cannot be arranged
+  ShortName,      // it has no short name
+  Profile,        // its profile sections can be neither read nor written
 };
 
 class SimFileSystem : public platform::FileSystem {
@@ -33,6 +36,7 @@ class SimFileSystem : public platform::FileSystem {
                  std::uint32_t attributes = platform::kAttributeDirectory);
   void setWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
   void setTempDirectory(const std::string& path) { tempDirectory_ = path; }
+  void setCurrentDirectory(const std::string& path) { currentDirectory_ = path; }
   void inject(FileFault fault, const std::string& path);
 
   // A file held open without delete sharing (by a process running it, or any other holder)
@@ -42,6 +46,11 @@ class SimFileSystem : public platform::FileSystem {
 
   // Looking at the machine.
   bool hasFile(const std::string& path) const;
+  std::string contentsOf(const std::string& path) const;
+  // Deletions arranged for the next start, in order (as the system keeps them).
+  const std::vector<std::string>& deletionsAtRestart() const { return deletionsAtRestart_; }
+  // Gives a path a short name other than the one made up from its long name.
+  void setShortPath(const std::string& path, const std::string& shortPath);
   std::uint32_t attributesOf(const std::string& path) const;
   std::string dump() const;
 
@@ -58,6 +67,11 @@ class SimFileSystem : public platform::FileSystem {
   void closeFile(platform::Handle file) override;
   bool setAttributes(const char* path, std::uint32_t attributes) override;
   bool deleteFile(const char* path) override;
+  bool deleteAtRestart(const char* path) override;
+  bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
+  bool readProfileSection(const char* file, const char* section, char* buffer,
+                          std::size_t capacity, std::size_t& used) override;
+  bool writeProfileSection(const char* file, const char* section, const char* lines) override;
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 
@@ -82,6 +96,9 @@ class SimFileSystem : public platform::FileSystem {
     std::uint32_t position = 0;
   };
 
+  // A relative path is taken from the current folder, as the system does.
+  std::string absolutePath(const std::string& path) const;
+  std::string keyOf(const std::string& path) const { return normalizePath(absolutePath(path)); }
   Node* find(const std::string& path);
   const Node* find(const std::string& path) const;
   Node& ensureFolder(const std::string& key, const std::string& path);
@@ -95,7 +112,10 @@ class SimFileSystem : public platform::FileSystem {
   std::set<std::pair<FileFault, std::string>> faults_;
   std::string windowsDirectory_ = "C:\\WINDOWS";
   std::string tempDirectory_ = "C:\\WINDOWS\\TEMP\\";
+  std::string currentDirectory_ = "C:\\WINDOWS";
   std::uint64_t bytesRead_ = 0;
+  std::vector<std::string> deletionsAtRestart_;
+  std::map<std::string, std::string> shortPaths_;
 };
 
 }  // namespace sim

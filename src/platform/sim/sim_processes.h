@@ -1,17 +1,118 @@
-// The simulated machine's processes.
+// The simulated machine's processes: a version, a process table whose processes hold their
+// image files open, the two list services, and top-level windows that belong to processes.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "platform/processes.h"
+#include "platform/sim/sim_clock.h"
+#include "platform/sim/sim_file_system.h"
 #include "platform/sim/sim_handles.h"
 
 namespace sim {
 
+// Thrown by endProgram, so that a test sees the program end where the real one would exit.
+struct ProgramEnded {
+  int exitCode;
+};
+
+struct SimProcess {
+  platform::ProcessId id = 0;
+  std::string imagePath;
+  bool canOpen = true;        // OpenProcess succeeds
+  std::uint32_t deniedRights = 0;  // OpenProcess fails when asked for any of these
+  bool canTerminate = true;   // TerminateProcess succeeds
+  bool closesOnRequest = false;  // ends when one of its windows is asked to close
+  bool imageReadable = true;  // GetModuleFileNameExA can read its image name
+  int windows = 0;            // top-level windows it owns
+  bool exited = false;        // ended; the process object can still be opened, as the system's
+};
+
 class SimProcesses : public platform::Processes {
  public:
-  explicit SimProcesses(SimHandles& handles) : handles_(handles) {}
+  SimProcesses(SimHandles& handles, SimFileSystem& files, SimClock& clock);
+
+  // The system: Windows 98 (platform id 1) or an NT version by its major number.
+  void setWindows98() { version_ = {platform::kPlatformIdWindows, 4, 10}; }
+  void setWindowsNt(std::uint32_t major) { version_ = {platform::kPlatformIdNt, major, 0}; }
+  void setVersion(const platform::VersionInfo& version) { version_ = version; }
+  void failVersionQuery() { versionFails_ = true; }
+  // Which list services exist (both do by default).
+  bool toolhelpPresent = true;
+  bool psapiPresent = true;
+  // ToolHelp names an image by its file name alone, even on the 95/98/Me family, as Wine does.
+  bool toolhelpNamesFilesOnly = false;
+  // The program's rights: whether its token opens and holds the shutdown privilege.
+  bool tokenOpens = true;
+  bool shutdownPrivilegeGranted = true;
+  // How many restarts the program asked for.
+  int restartsRequested() const { return restarts_; }
+
+  // Starts a process running `imagePath`; the image is held open while it runs (when it is a
+  // file of the simulated disks). Returns its id.
+  platform::ProcessId start(const std::string& imagePath);
+  SimProcess& process(platform::ProcessId id);
+  bool isRunning(platform::ProcessId id) const;
+  bool isRunning(const std::string& imagePath) const;
+  // Ends a process as the system would: it is no longer listed and its image is let go; its
+  // process object stays, so it can still be opened and waited for.
+  void end(platform::ProcessId id);
+  // Ends every running process of this image (a service that stops ends its process).
+  void endImage(const std::string& imagePath);
+  // Every process the program itself ended, in order.
+  const std::vector<platform::ProcessId>& terminated() const { return terminated_; }
+  std::string dump() const;
+
+  // platform::Processes
+  bool queryVersion(platform::VersionInfo& version) override;
+  platform::Handle createProcessSnapshot() override;
+  bool firstProcess(platform::Handle snapshot, platform::ProcessEntry& entry) override;
+  bool nextProcess(platform::Handle snapshot, platform::ProcessEntry& entry) override;
+  void closeSnapshot(platform::Handle snapshot) override;
+  bool enumerateProcesses(platform::ProcessId* ids, std::uint32_t capacity,
+                          std::uint32_t& count) override;
+  std::uint32_t imageFileName(platform::Handle process, char* buffer,
+                              std::uint32_t capacity) override;
+  platform::Handle openProcess(platform::ProcessId id, std::uint32_t access) override;
+  bool terminateProcess(platform::Handle process, std::uint32_t exitCode) override;
+  std::uint32_t waitForProcess(platform::Handle process, std::uint32_t milliseconds) override;
+  void closeProcess(platform::Handle process) override;
+  void enumerateWindows(platform::WindowVisitor visitor, std::uintptr_t context) override;
+  platform::ProcessId windowProcess(platform::WindowHandle window) override;
+  bool postClose(platform::WindowHandle window) override;
+  platform::Handle openOwnToken() override;
+  std::uint32_t enableShutdownPrivilege(platform::Handle token) override;
+  void closeToken(platform::Handle token) override;
+  int restartSystem() override;
+  [[noreturn]] void endProgram(int exitCode) override;
 
  private:
-  [[maybe_unused]] SimHandles& handles_;
+  struct Snapshot {
+    std::vector<platform::ProcessEntry> entries;
+    std::size_t next = 0;
+  };
+  struct OpenProcess {
+    platform::ProcessId id;
+    std::uint32_t access;
+  };
+  platform::ProcessEntry entryOf(const SimProcess& process) const;
+  const OpenProcess* opened(platform::Handle handle) const;
+
+  SimHandles& handles_;
+  SimFileSystem& files_;
+  SimClock& clock_;
+  platform::VersionInfo version_{platform::kPlatformIdNt, 5, 1};
+  bool versionFails_ = false;
+  platform::ProcessId nextId_ = 0x100;
+  std::map<platform::ProcessId, SimProcess> table_;
+  std::map<platform::Handle, Snapshot> snapshots_;
+  std::map<platform::Handle, OpenProcess> processes_;
+  std::vector<platform::ProcessId> terminated_;
+  int restarts_ = 0;
 };
 
 }  // namespace sim

@@ -3,13 +3,16 @@
 namespace sim {
 
 SimulatedWindows::SimulatedWindows() {
+  // A service runs as the process of its binary; stopping it ends that process.
+  services.onStopped([this](const std::string& binaryPath) { processes.endImage(binaryPath); });
   previous_ = platform::install({&files, &registry, &processes, &services, &desktop, &clock});
 }
 
 SimulatedWindows::~SimulatedWindows() { platform::install(previous_); }
 
 std::string SimulatedWindows::dump() const {
-  return files.dump() + handles.describeOpen() +
+  return files.dump() + registry.dump() + processes.dump() + services.dump() +
+         handles.describeOpen() +
          "virtual time: " + std::to_string(clock.now()) + " ms\n";
 }
 

@@ -24,12 +24,12 @@ class SimulatedWindows {
   SimulatedWindows& operator=(const SimulatedWindows&) = delete;
 
   SimHandles handles;
+  SimClock clock;
   SimFileSystem files{handles};
   SimRegistry registry{handles};
-  SimProcesses processes{handles};
-  SimServices services{handles};
+  SimProcesses processes{handles, files, clock};
+  SimServices services{handles, clock};
   SimDesktop desktop;
-  SimClock clock;
 
   std::size_t openHandleCount() const { return handles.openCount(); }
   // The whole machine as text, for the message of a failed assertion.

@@ -83,6 +83,30 @@ bool Win32FileSystem::setAttributes(const char* path, std::uint32_t attributes) 
 
 bool Win32FileSystem::deleteFile(const char* path) { return DeleteFileA(path) != 0; }
 
+bool Win32FileSystem::deleteAtRestart(const char* path) {
+  return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+bool Win32FileSystem::shortPathName(const char* path, char* buffer, std::size_t capacity) {
+  return fitted(GetShortPathNameA(path, buffer, capacityOf(capacity)), capacity, buffer);
+}
+
+bool Win32FileSystem::readProfileSection(const char* file, const char* section, char* buffer,
+                                         std::size_t capacity, std::size_t& used) {
+  used = 0;
+  if (capacity < 2) return false;
+  DWORD length = GetPrivateProfileSectionA(section, buffer, capacityOf(capacity), file);
+  // The function answers capacity - 2 when the section was cut to fit.
+  if (length >= capacity - 2 && length > 0) return false;
+  used = length;
+  return true;
+}
+
+bool Win32FileSystem::writeProfileSection(const char* file, const char* section,
+                                          const char* lines) {
+  return WritePrivateProfileSectionA(section, lines, file) != 0;
+}
+
 bool Win32FileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
   return fitted(GetWindowsDirectoryA(buffer, capacityOf(capacity)), capacity, buffer);
 }

@@ -1,10 +1,17 @@
-// The registry part of the seam on Windows.
+// The registry part of the seam on Windows: thin calls to the Win32 registry API.
 #pragma once
 
 #include "platform/registry.h"
 
 namespace platform::win32 {
 
-class Win32Registry : public Registry {};
+class Win32Registry : public Registry {
+ public:
+  long openKey(Handle root, const char* subkey, std::uint32_t access, Handle& key) override;
+  long queryValue(Handle key, const char* name, std::uint32_t* type, void* data,
+                  std::uint32_t* size) override;
+  long deleteValue(Handle key, const char* name) override;
+  long closeKey(Handle key) override;
+};
 
 }  // namespace platform::win32

@@ -1,0 +1,189 @@
+#include "platform/win32/win32_processes.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+
+#include "common/bounded_text.h"
+#include "platform/win32/win32_handles.h"
+
+namespace platform::win32 {
+namespace {
+
+// A library loaded by name on first use and kept for the life of the program.
+class RuntimeLibrary {
+ public:
+  explicit RuntimeLibrary(const char* name) : module_(LoadLibraryA(name)) {}
+  ~RuntimeLibrary() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  RuntimeLibrary(const RuntimeLibrary&) = delete;
+  RuntimeLibrary& operator=(const RuntimeLibrary&) = delete;
+
+  // The function `name`, or null when the library or the function is missing.
+  template <typename Function>
+  Function find(const char* name) const {
+    if (module_ == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+const RuntimeLibrary& kernel() {
+  static const RuntimeLibrary library("Kernel32.dll");
+  return library;
+}
+
+const RuntimeLibrary& processStatus() {
+  static const RuntimeLibrary library("psapi.dll");
+  return library;
+}
+
+using CreateSnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
+using ProcessWalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+using EnumProcessesFunction = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using ModuleFileNameFunction = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+
+bool walk(const char* functionName, Handle snapshot, ProcessEntry& entry) {
+  auto step = kernel().find<ProcessWalkFunction>(functionName);
+  if (step == nullptr) return false;
+  PROCESSENTRY32 native = {};
+  // The entry's size is the platform's own: 296 bytes in a 32-bit build, 304 in a 64-bit one.
+  native.dwSize = sizeof native;
+  if (!step(fromSeam(snapshot), &native)) return false;
+  entry.id = native.th32ProcessID;
+  text::copy(entry.exeFile, native.szExeFile);
+  return true;
+}
+
+struct WindowWalk {
+  WindowVisitor visitor;
+  std::uintptr_t context;
+};
+
+BOOL CALLBACK visitWindow(HWND window, LPARAM parameter) {
+  auto* walk = reinterpret_cast<WindowWalk*>(parameter);
+  return walk->visitor(reinterpret_cast<WindowHandle>(window), walk->context) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+bool Win32Processes::queryVersion(VersionInfo& version) {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExA(&info)) return false;
+  version.platformId = info.dwPlatformId;
+  version.majorVersion = info.dwMajorVersion;
+  version.minorVersion = info.dwMinorVersion;
+  return true;
+}
+
+Handle Win32Processes::createProcessSnapshot() {
+  // Without a way to walk it a snapshot is of no use, so all three functions must be there.
+  auto create = kernel().find<CreateSnapshotFunction>("CreateToolhelp32Snapshot");
+  if (create == nullptr || kernel().find<ProcessWalkFunction>("Process32First") == nullptr ||
+      kernel().find<ProcessWalkFunction>("Process32Next") == nullptr) {
+    return kNoHandle;
+  }
+  return toSeam(create(TH32CS_SNAPPROCESS, 0));
+}
+
+bool Win32Processes::firstProcess(Handle snapshot, ProcessEntry& entry) {
+  return walk("Process32First", snapshot, entry);
+}
+
+bool Win32Processes::nextProcess(Handle snapshot, ProcessEntry& entry) {
+  return walk("Process32Next", snapshot, entry);
+}
+
+void Win32Processes::closeSnapshot(Handle snapshot) {
+  closePreservingError(fromSeam(snapshot), CloseHandle);
+}
+
+bool Win32Processes::enumerateProcesses(ProcessId* ids, std::uint32_t capacity,
+                                        std::uint32_t& count) {
+  count = 0;
+  auto enumerate = processStatus().find<EnumProcessesFunction>("EnumProcesses");
+  if (enumerate == nullptr) return false;
+  DWORD bytes = 0;
+  static_assert(sizeof(ProcessId) == sizeof(DWORD), "process ids are DWORDs");
+  if (!enumerate(reinterpret_cast<DWORD*>(ids), capacity * sizeof(DWORD), &bytes)) return false;
+  count = bytes / sizeof(DWORD);
+  return true;
+}
+
+std::uint32_t Win32Processes::imageFileName(Handle process, char* buffer, std::uint32_t capacity) {
+  auto name = processStatus().find<ModuleFileNameFunction>("GetModuleFileNameExA");
+  if (name == nullptr || capacity == 0) return 0;
+  DWORD length = name(fromSeam(process), nullptr, buffer, capacity);
+  // A name that filled the buffer may have been cut: it is not the image's path.
+  if (length == 0 || length >= capacity) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return length;
+}
+
+Handle Win32Processes::openProcess(ProcessId id, std::uint32_t access) {
+  return toSeam(OpenProcess(access, FALSE, id));
+}
+
+bool Win32Processes::terminateProcess(Handle process, std::uint32_t exitCode) {
+  return TerminateProcess(fromSeam(process), exitCode) != 0;
+}
+
+std::uint32_t Win32Processes::waitForProcess(Handle process, std::uint32_t milliseconds) {
+  return WaitForSingleObject(fromSeam(process), milliseconds);
+}
+
+void Win32Processes::closeProcess(Handle process) {
+  closePreservingError(fromSeam(process), CloseHandle);
+}
+
+void Win32Processes::enumerateWindows(WindowVisitor visitor, std::uintptr_t context) {
+  WindowWalk walk{visitor, context};
+  EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&walk));
+}
+
+ProcessId Win32Processes::windowProcess(WindowHandle window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(reinterpret_cast<HWND>(window), &process);
+  return process;
+}
+
+bool Win32Processes::postClose(WindowHandle window) {
+  return PostMessageA(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0) != 0;
+}
+
+Handle Win32Processes::openOwnToken() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    return kNoHandle;
+  }
+  return toSeam(token);
+}
+
+std::uint32_t Win32Processes::enableShutdownPrivilege(Handle token) {
+  TOKEN_PRIVILEGES privileges = {};
+  if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+    DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_NO_SUCH_PRIVILEGE;
+  }
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  // The call succeeds even when the privilege was not granted; the error code tells.
+  SetLastError(0);
+  AdjustTokenPrivileges(fromSeam(token), FALSE, &privileges, 0, nullptr, nullptr);
+  return GetLastError();
+}
+
+void Win32Processes::closeToken(Handle token) { closePreservingError(fromSeam(token), CloseHandle); }
+
+int Win32Processes::restartSystem() { return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0); }
+
+void Win32Processes::endProgram(int exitCode) { std::exit(exitCode); }
+
+}  // namespace platform::win32

@@ -1,0 +1,136 @@
+// Ending processes by their image's file name on the NT family, through the performance data.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "common/bounded_text.h"
+#include "platform/clock.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "system/perf_data.h"
+#include "system/process_backends.h"
+
+namespace {
+
+constexpr char kCounterTitlesKey[] = "software\\microsoft\\windows nt\\currentversion\\perflib";
+constexpr int kNeutralEnglish = 9;
+constexpr std::uint32_t kInitialBlockSize = 51200;
+constexpr std::uint32_t kBlockGrowth = 25600;
+// The system may go on asking for more; past this the data are not worth the memory.
+constexpr std::uint32_t kLargestBlock = 16 * 1024 * 1024;
+constexpr std::uint32_t kWaitForClose = 2000;
+constexpr std::uint32_t kPauseAfterEachMatch = 500;
+
+ProcessCounterTitles readCounterTitles() {
+  char subkey[platform::kMaxPath];
+  if (!text::format(subkey, sizeof subkey, "%s\\%03x", kCounterTitlesKey, kNeutralEnglish)) return {};
+  platform::Registry& registry = platform::registry();
+  platform::Handle opened = platform::kNoHandle;
+  if (registry.openKey(platform::kRootLocalMachine, subkey, platform::kKeyRead, opened) !=
+      platform::kErrorSuccess) {
+    return {};
+  }
+  platform::ScopedKey key(opened);
+  std::uint32_t size = 0;
+  if (registry.queryValue(key.get(), "Counters", nullptr, nullptr, &size) != platform::kErrorSuccess) {
+    return {};
+  }
+  std::vector<std::uint8_t> counters(size, 0);
+  if (registry.queryValue(key.get(), "Counters", nullptr, counters.data(), &size) !=
+      platform::kErrorSuccess) {
+    return {};
+  }
+  return findProcessCounterTitles(counters.data(), std::min<std::size_t>(size, counters.size()));
+}
+
+// Reads the process object's block, growing the buffer while the system asks for more.
+bool readPerformanceBlock(const char* valueName, std::vector<std::uint8_t>& block) {
+  platform::Registry& registry = platform::registry();
+  platform::ScopedKey performanceData(platform::kRootPerformanceData);
+  std::uint32_t capacity = kInitialBlockSize;
+  for (;;) {
+    block.assign(capacity, 0);
+    std::uint32_t size = capacity;
+    long result = registry.queryValue(performanceData.get(), valueName, nullptr, block.data(), &size);
+    if (result == platform::kErrorMoreData) {
+      if (capacity > kLargestBlock - kBlockGrowth) return false;
+      capacity += kBlockGrowth;
+      continue;
+    }
+    if (result != platform::kErrorSuccess || size == 0 || size > capacity) return false;
+    block.resize(size);
+    return true;
+  }
+}
+
+int readProcessTasks(PerfTask* tasks) {
+  ProcessCounterTitles titles = readCounterTitles();
+  // Without the process object or its id counter no process id can be trusted.
+  if (!titles.complete()) return 0;
+  std::vector<std::uint8_t> block;
+  if (!readPerformanceBlock(titles.processObject, block)) return 0;
+  return parseProcessTasks(block.data(), block.size(), titles.idProcessIndex, tasks);
+}
+
+// The performance data name further instances of one program "name#1", "name#2", ...
+bool namesSameProgram(const char* taskName, const char* baseName) {
+  std::size_t length = std::strlen(baseName);
+  if (length == 0 || std::strlen(taskName) < length) return false;
+  char head[sizeof PerfTask::name];
+  text::copy(head, taskName);
+  head[length] = '\0';
+  if (!text::equalsIgnoringCase(head, baseName)) return false;
+  const char* rest = taskName + length;
+  if (*rest == '\0') return true;
+  if (*rest != '#' || rest[1] == '\0') return false;
+  for (++rest; *rest != '\0'; ++rest) {
+    if (!std::isdigit(static_cast<unsigned char>(*rest))) return false;
+  }
+  return true;
+}
+
+// The file name of `path` without its extension (cut at the last dot), upper-cased.
+void programBaseName(const char* path, char (&baseName)[platform::kMaxPath]) {
+  text::copy(baseName, text::fileNamePart(path));
+  char* dot = std::strrchr(baseName, '.');
+  if (dot != nullptr) *dot = '\0';
+  text::toUpper(baseName);
+}
+
+// Asks the process to close its windows and ends it if it has not gone within the wait. A wait
+// that fails says nothing about the process, so it is ended as after a time-out.
+int endProcess(platform::ProcessId id) {
+  platform::Processes& processes = platform::processes();
+  platform::ScopedProcess process(
+      processes.openProcess(id, platform::kSynchronize | platform::kProcessTerminate));
+  if (!process) return 0;
+  processes.enumerateWindows(closeProcessWindows, id);
+  if (processes.waitForProcess(process.get(), kWaitForClose) == platform::kWaitObject0) return 1;
+  return processes.terminateProcess(process.get(), 0) ? 1 : 0;
+}
+
+}  // namespace
+
+int terminateByNamePerfData(const char* path) {
+  if (std::strlen(path) <= 4) return 0;
+  char baseName[platform::kMaxPath];
+  programBaseName(path, baseName);
+
+  PerfTask tasks[kMaxPerfTasks + 1] = {};
+  int count = readProcessTasks(tasks);
+
+  int ended = 0;
+  for (int i = 0; i < count; ++i) {
+    if (!namesSameProgram(tasks[i].name, baseName)) continue;
+    if (endProcess(tasks[i].processId) != 0) ended = 1;
+    platform::clock().sleep(kPauseAfterEachMatch);
+  }
+  return ended;
+}
+
+bool closeProcessWindows(platform::WindowHandle window, std::uintptr_t processId) {
+  platform::Processes& processes = platform::processes();
+  if (processes.windowProcess(window) == processId) processes.postClose(window);
+  return true;
+}

@@ -1,0 +1,264 @@
+// The memory scan: running worm processes are found through their images, ended, and their
+// images removed; on NT a worm that cannot be dealt with ends the program.
+#include <gtest/gtest.h>
+
+#include "scan/scan_driver.h"
+#include "sim_fixture.h"
+#include "specimens/specimens.h"
+#include "system/memory_scan.h"
+#include "system/restart.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr char kWorm[] = R"(C:\WINDOWS\SYSTEM32\msblast.exe)";
+constexpr char kRemovedFromMemory[] = "System Memory    W32/Blaster.Worm removed";
+
+class MemoryScanTest : public SimTest {
+ protected:
+  MemoryScanTest() {
+    sim.files.addFile(R"(C:\WINDOWS\EXPLORER.EXE)", "MZ plain program");
+    sim.processes.start(R"(C:\WINDOWS\EXPLORER.EXE)");
+  }
+  platform::ProcessId startWorm(const std::string& path = kWorm) {
+    sim.files.addFile(path, specimens::build(2, specimens::Variant::Plain)->bytes);
+    return sim.processes.start(path);
+  }
+  static std::string deletedLine(const std::string& path) {
+    return path + "     W32/Blaster.Worm deleted";
+  }
+};
+
+TEST_F(MemoryScanTest, WithNoWormRunningEveryImageIsExaminedAndNothingEnded) {
+  sim.processes.setWindowsNt(5);
+  sim.files.addFile(R"(C:\WINDOWS\SYSTEM32\svchost.exe)", "MZ another program");
+  sim.processes.start(R"(C:\WINDOWS\SYSTEM32\svchost.exe)");
+
+  runMemoryScan();
+
+  EXPECT_EQ(statuses, (Strings{R"(C:\WINDOWS\EXPLORER.EXE)", R"(C:\WINDOWS\SYSTEM32\svchost.exe)"}));
+  EXPECT_TRUE(sim.processes.terminated().empty());
+  EXPECT_TRUE(written.empty());
+  EXPECT_EQ(scanSession().inMemoryScan, 0);
+  EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+  EXPECT_EQ(scanSession().statistics.filesScanned, 0);
+}
+
+TEST_F(MemoryScanTest, On98AWormProcessIsEndedAndItsImageRemoved) {
+  sim.processes.setWindows98();
+  platform::ProcessId worm = startWorm();
+
+  runMemoryScan();
+
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
+  EXPECT_FALSE(sim.files.hasFile(kWorm)) << sim.dump();
+  EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)}));
+  EXPECT_EQ(writtenAt[1] - writtenAt[0], 1000u);
+  EXPECT_EQ(scanSession().statistics.filesInfected, 1);
+  EXPECT_EQ(scanSession().statistics.filesDeleted, 1);
+  EXPECT_EQ(scanSession().memoryRemedyCode, 0);
+  EXPECT_EQ(scanSession().inMemoryScan, 0);
+}
+
+TEST_F(MemoryScanTest, OnNtAWormProcessIsEndedItsImageRemovedAndTheScanGoesOn) {
+  for (std::uint32_t major : {4u, 5u, 6u, 10u}) {
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    written.clear();
+    sim.processes.setWindowsNt(major);
+    platform::ProcessId worm = startWorm();
+
+    EXPECT_NO_THROW(runMemoryScan()) << "NT " << major;
+
+    EXPECT_FALSE(sim.processes.isRunning(worm));
+    EXPECT_FALSE(sim.files.hasFile(kWorm));
+    EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)})) << "NT " << major;
+    EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+  }
+}
+
+TEST_F(MemoryScanTest, AnImageThatCannotBeExaminedIsNeverEnded) {
+  sim.processes.setWindows98();
+  startWorm();
+  std::string locked = R"(C:\WINDOWS\SYSTEM32\locked.exe)";
+  platform::ProcessId lockedWorm = startWorm(locked);
+  sim.files.inject(sim::FileFault::Open, locked);
+
+  runMemoryScan();
+
+  EXPECT_TRUE(sim.processes.isRunning(lockedWorm));
+  EXPECT_EQ(sim.processes.terminated().size(), 1u);
+}
+
+TEST_F(MemoryScanTest, AnImageNamedWithoutItsFolderIsNotLookedUpElsewhere) {
+  // A worm file that happens to lie in the current folder must not get a process of the same
+  // name ended: the list names no folder, so the image cannot be examined.
+  sim.processes.setWindows98();
+  sim.processes.toolhelpNamesFilesOnly = true;
+  sim.files.addFile("msblast.exe", specimens::build(2, specimens::Variant::Plain)->bytes);
+  platform::ProcessId worm = startWorm();
+
+  runMemoryScan();
+
+  EXPECT_TRUE(sim.processes.isRunning(worm));
+  EXPECT_TRUE(written.empty());
+}
+
+TEST_F(MemoryScanTest, ACancelledScanConfirmsNoFurtherImage) {
+  sim.processes.setWindows98();
+  startWorm();
+  scanSession().scanTerminated = 1;
+  runMemoryScan();
+  EXPECT_TRUE(sim.processes.terminated().empty());
+  EXPECT_TRUE(sim.files.hasFile(kWorm));
+  EXPECT_EQ(scanSession().inMemoryScan, 0);
+}
+
+TEST_F(MemoryScanTest, OnNtAWormKeptAliveAsAServiceIsStoppedThroughIt) {
+  for (std::uint32_t major : {4u, 5u}) {
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    written.clear();
+    sim.processes.setWindowsNt(major);
+    platform::ProcessId worm = startWorm();
+    sim.processes.process(worm).canTerminate = false;
+    sim.services.addService("msblast", kWorm);
+    int stopRequestsBefore = sim.services.stopRequests();
+
+    runMemoryScan();
+
+    EXPECT_FALSE(sim.processes.isRunning(worm)) << "NT " << major;
+    EXPECT_FALSE(sim.services.hasService("msblast")) << sim.dump();
+    EXPECT_FALSE(sim.files.hasFile(kWorm));
+    EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)})) << "NT " << major;
+    EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+    // The stop came from stopping the services of the image; the service was then deleted
+    // without a second stop request.
+    EXPECT_EQ(sim.services.stopRequests() - stopRequestsBefore, 1) << "NT " << major;
+  }
+}
+
+TEST_F(MemoryScanTest, OnNtAWormThatCannotBeOpenedNeedsARestart) {
+  sim.processes.setWindowsNt(5);
+  platform::ProcessId worm = startWorm();
+  // Its image can be read, but it cannot be opened to be ended. Its service, stopped, would
+  // start it again at the next start of the system.
+  sim.processes.process(worm).deniedRights = platform::kProcessTerminate;
+  sim.services.addService("msblast", kWorm, platform::kServiceStopped);
+
+  runMemoryScan();
+
+  EXPECT_TRUE(sim.processes.isRunning(worm));
+  EXPECT_FALSE(sim.services.hasService("msblast")) << sim.dump();
+  EXPECT_EQ(scanSession().memoryRestartRequired, 1);
+  EXPECT_TRUE(written.empty());
+  // The scan went on: it returned instead of ending the program.
+  EXPECT_EQ(scanSession().inMemoryScan, 0);
+}
+
+TEST_F(MemoryScanTest, AServiceThatOnlySharesTheWormsNameIsLeftAlone) {
+  sim.processes.setWindowsNt(5);
+  platform::ProcessId worm = startWorm(R"(C:\WINDOWS\SYSTEM32\spooler.exe)");
+  sim.processes.process(worm).deniedRights = platform::kProcessTerminate;
+  sim.services.addService("Spooler", R"(C:\WINDOWS\SYSTEM32\spoolsv.exe)");
+
+  runMemoryScan();
+
+  EXPECT_TRUE(sim.services.hasService("Spooler"));
+  EXPECT_EQ(sim.services.stateOf("Spooler"), platform::kServiceRunning);
+  EXPECT_EQ(scanSession().memoryRestartRequired, 1);
+}
+
+TEST_F(MemoryScanTest, OnNtGenerationZeroTheServicePathIsNeverTaken) {
+  sim.processes.setWindowsNt(6);
+  platform::ProcessId worm = startWorm();
+  sim.processes.process(worm).canTerminate = false;
+  sim.services.addService("msblast", kWorm);
+
+  runMemoryScan();
+
+  EXPECT_EQ(sim.services.stopRequests(), 0);
+  EXPECT_TRUE(sim.services.hasService("msblast"));
+  EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+}
+
+// A worm image without an extension beside a folder of a like name cannot be walked to the end
+// (the walk's pattern error): the only way a single run's NT scan reports a nonzero result.
+class UnfinishedMemoryScanTest : public MemoryScanTest {
+ protected:
+  UnfinishedMemoryScanTest() {
+    sim.processes.setWindowsNt(5);
+    worm = startWorm(R"(C:\WINDOWS\SYSTEM32\msblast)");
+    sim.files.addFolder(R"(C:\WINDOWS\SYSTEM32\msblast-data)");
+    sim.processes.process(worm).canTerminate = false;
+  }
+  platform::ProcessId worm = 0;
+};
+
+TEST_F(UnfinishedMemoryScanTest, EndsTheProgramAfterTheRestartOfferAnsweredOk) {
+  sim.desktop.answerMessageBoxes({platform::kAnswerOk});
+  try {
+    runMemoryScan();
+    FAIL() << "the program went on";
+  } catch (const sim::ProgramEnded& ended) {
+    EXPECT_EQ(ended.exitCode, 0);
+  }
+  EXPECT_EQ(scanSession().memoryRestartRequired, 1);
+  ASSERT_EQ(sim.desktop.messageBoxes().size(), 1u);
+  const sim::ShownMessageBox& box = sim.desktop.messageBoxes()[0];
+  EXPECT_EQ(box.text,
+            "W32/Blaster.Worm found in memory! registry entries created by the worm are removed. "
+            "You must restart the computer and run this program to continue scanning.\n\n"
+            "Restart the computer now?");
+  EXPECT_EQ(box.caption, "Vandrel Ver 4.0");
+  EXPECT_EQ(box.style, platform::kBoxOkCancel);
+  EXPECT_EQ(box.owner, 0u);
+  EXPECT_EQ(sim.processes.restartsRequested(), 1);
+}
+
+TEST_F(UnfinishedMemoryScanTest, EndsTheProgramWithoutRestartWhenCancelled) {
+  sim.desktop.answerMessageBoxes({platform::kAnswerCancel});
+  EXPECT_THROW(runScan(), sim::ProgramEnded);
+  EXPECT_EQ(sim.processes.restartsRequested(), 0);
+  // Nothing of the file scan ran.
+  EXPECT_EQ(scanSession().statistics.filesScanned, 0);
+}
+
+TEST_F(UnfinishedMemoryScanTest, OnNtGenerationZeroNoRestartIsRequired) {
+  sim.processes.setWindowsNt(6);
+  EXPECT_THROW(runMemoryScan(), sim::ProgramEnded);
+  EXPECT_EQ(scanSession().memoryRestartRequired, 0);
+  EXPECT_TRUE(sim.desktop.messageBoxes().empty());
+}
+
+TEST_F(MemoryScanTest, ServiceNamesComeFromTheImageFileName) {
+  char name[260];
+  serviceNameFromPath(R"(C:\WINNT\system32\msblast.exe)", name);
+  EXPECT_STREQ(name, "msblast");
+  serviceNameFromPath(R"(C:\WINNT\system32\my.worm.exe)", name);
+  EXPECT_STREQ(name, "my.worm");
+  serviceNameFromPath("wormservice", name);
+  EXPECT_STREQ(name, "wormservice");
+}
+
+TEST_F(MemoryScanTest, RestartingNeedsTheShutdownPrivilegeOnNtOnly) {
+  sim.processes.setWindowsNt(5);
+  sim.processes.shutdownPrivilegeGranted = false;
+  EXPECT_EQ(restartComputer(), 1300);
+  sim.processes.tokenOpens = false;
+  EXPECT_EQ(restartComputer(), 0);
+  EXPECT_EQ(sim.processes.restartsRequested(), 0);
+
+  sim.processes.setWindows98();
+  EXPECT_EQ(restartComputer(), 1);
+  EXPECT_EQ(sim.processes.restartsRequested(), 1);
+
+  sim.processes.setWindowsNt(5);
+  sim.processes.tokenOpens = true;
+  sim.processes.shutdownPrivilegeGranted = true;
+  EXPECT_EQ(restartComputer(), 1);
+  EXPECT_EQ(sim.processes.restartsRequested(), 2);
+}
+
+}  // namespace

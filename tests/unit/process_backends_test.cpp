@@ -1,0 +1,109 @@
+// The platform classification, the two process lists and ending a process by its file name
+// through ToolHelp.
+#include <gtest/gtest.h>
+
+#include "sim_fixture.h"
+#include "system/process_backends.h"
+
+namespace {
+
+class ProcessBackendsTest : public SimTest {};
+
+TEST_F(ProcessBackendsTest, ClassifiesThePlatformAndTheNtGeneration) {
+  struct Case {
+    platform::VersionInfo version;
+    int platformClass;
+    int ntGeneration;
+  };
+  const Case cases[] = {
+      {{1, 4, 10}, 4, 0},  // Windows 98
+      {{2, 3, 51}, 5, 5},  // NT 3.51
+      {{2, 4, 0}, 5, 5},   // NT 4.0
+      {{2, 5, 1}, 5, 6},   // XP
+      {{2, 6, 1}, 5, 0},   // 7
+      {{2, 10, 0}, 5, 0},
+      {{0, 3, 1}, 1, 0},   // Win32s
+  };
+  for (const Case& c : cases) {
+    sim.processes.setVersion(c.version);
+    EXPECT_EQ(getPlatformClass(), c.platformClass) << c.version.platformId << "." << c.version.majorVersion;
+    EXPECT_EQ(getNtGeneration(), c.ntGeneration) << c.version.platformId << "." << c.version.majorVersion;
+  }
+  sim.processes.failVersionQuery();
+  EXPECT_EQ(getPlatformClass(), 0);
+  EXPECT_EQ(getNtGeneration(), 0);
+}
+
+TEST_F(ProcessBackendsTest, ToolhelpListsEveryProcessWithItsImageInOrder) {
+  sim.processes.setWindows98();
+  sim.files.addFile(R"(C:\WINDOWS\EXPLORER.EXE)");
+  platform::ProcessId first = sim.processes.start(R"(C:\WINDOWS\EXPLORER.EXE)");
+  platform::ProcessId second = sim.processes.start(R"(C:\WINDOWS\SYSTEM\msblast.exe)");
+
+  ProcessList list;
+  ASSERT_TRUE(listProcessesToolhelp(list));
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0].processId, first);
+  EXPECT_STREQ(list[0].imagePath, R"(C:\WINDOWS\EXPLORER.EXE)");
+  EXPECT_EQ(list[1].processId, second);
+
+  sim.processes.toolhelpPresent = false;
+  EXPECT_FALSE(listProcessesToolhelp(list));
+}
+
+TEST_F(ProcessBackendsTest, PsapiSkipsProcessesWhoseImageCannotBeRead) {
+  platform::ProcessId readable = sim.processes.start(R"(C:\WINNT\system32\svchost.exe)");
+  sim.processes.process(sim.processes.start(R"(C:\WINNT\system32\lsass.exe)")).canOpen = false;
+  sim.processes.process(sim.processes.start(R"(C:\WINNT\system32\csrss.exe)")).imageReadable = false;
+
+  ProcessList list;
+  ASSERT_TRUE(listProcessesPsapi(list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].processId, readable);
+  EXPECT_STREQ(list[0].imagePath, R"(C:\WINNT\system32\svchost.exe)");
+
+  sim.processes.psapiPresent = false;
+  EXPECT_FALSE(listProcessesPsapi(list));
+}
+
+TEST_F(ProcessBackendsTest, ToolhelpEndsTheFirstProcessOfTheFilesNameIgnoringCase) {
+  sim.processes.setWindows98();
+  sim.processes.start(R"(C:\WINDOWS\EXPLORER.EXE)");
+  platform::ProcessId worm = sim.processes.start(R"(C:\WINDOWS\SYSTEM\MSBLAST.EXE)");
+  platform::ProcessId twin = sim.processes.start(R"(C:\OTHER\msblast.exe)");
+
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\TEMP\msblast.exe)"), 1);
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
+  EXPECT_TRUE(sim.processes.isRunning(twin));
+}
+
+TEST_F(ProcessBackendsTest, ToolhelpReportsWhenNothingWasEnded) {
+  sim.processes.setWindows98();
+  platform::ProcessId guarded = sim.processes.start(R"(C:\WINDOWS\guarded.exe)");
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\absent.exe)"), 0);
+
+  sim.processes.process(guarded).canOpen = false;
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\guarded.exe)"), 0);
+  sim.processes.process(guarded).canOpen = true;
+  sim.processes.process(guarded).canTerminate = false;
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\guarded.exe)"), 0);
+
+  sim.processes.toolhelpPresent = false;
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\guarded.exe)"), 0);
+  EXPECT_TRUE(sim.processes.isRunning(guarded));
+}
+
+TEST_F(ProcessBackendsTest, TerminatingByNameFollowsThePlatform) {
+  sim.processes.setWindows98();
+  platform::ProcessId worm = sim.processes.start(R"(C:\WINDOWS\msblast.exe)");
+  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)"), 1);
+  EXPECT_FALSE(sim.processes.isRunning(worm));
+
+  // Another platform has no way to look: the caller just tries again.
+  sim.processes.setVersion({3, 1, 0});
+  worm = sim.processes.start(R"(C:\WINDOWS\msblast.exe)");
+  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)"), 1);
+  EXPECT_TRUE(sim.processes.isRunning(worm));
+}
+
+}  // namespace

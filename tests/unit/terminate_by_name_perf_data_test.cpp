@@ -1,0 +1,113 @@
+// Ending processes by file name on NT through the performance data of the simulated registry.
+#include <gtest/gtest.h>
+
+#include "platform/registry.h"
+#include "sim_fixture.h"
+#include "support/perf_data_block.h"
+#include "system/process_backends.h"
+
+namespace {
+
+constexpr char kPerflib[] = R"(software\microsoft\windows nt\currentversion\perflib\009)";
+
+class PerfDataTerminationTest : public SimTest {
+ protected:
+  PerfDataTerminationTest() {
+    sim.processes.setWindowsNt(5);
+    titles(perfdata::counterTitles());
+  }
+  void titles(const std::string& counters) {
+    sim.registry.setValue(platform::kRootLocalMachine, kPerflib, "Counters", platform::kRegMultiSz,
+                          counters);
+  }
+  // Starts the processes and publishes them as the performance data name them.
+  std::vector<platform::ProcessId> run(const std::vector<std::string>& names,
+                                       perfdata::BlockBuilder builder = {}) {
+    std::vector<platform::ProcessId> ids;
+    std::vector<perfdata::Instance> instances;
+    for (const std::string& name : names) {
+      ids.push_back(sim.processes.start(R"(C:\PROGRAMS\)" + name + ".exe"));
+      instances.push_back({name, ids.back()});
+    }
+    std::vector<std::uint8_t> block = builder.build(instances);
+    sim.registry.setValue(platform::kRootPerformanceData, "", "230", platform::kRegBinary,
+                          std::string(block.begin(), block.end()));
+    return ids;
+  }
+};
+
+TEST_F(PerfDataTerminationTest, EndsEveryInstanceOfTheProgramAndNothingElse) {
+  std::vector<platform::ProcessId> ids =
+      run({"explorer", "msblast", "MSBLAST#1", "msblastx", "msblast#", "msblast#2b", "e"});
+
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\WINDOWS\SYSTEM32\msblast.exe)"), 1);
+
+  EXPECT_EQ(sim.processes.terminated(), (std::vector<platform::ProcessId>{ids[1], ids[2]}))
+      << sim.dump();
+}
+
+TEST_F(PerfDataTerminationTest, AShortNameDoesNotEndProgramsThatMerelyBeginWithIt) {
+  std::vector<platform::ProcessId> ids = run({"explorer", "e"});
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\e.exe)"), 1);
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{ids[1]});
+
+  // The extension is cut at the last dot; a name that is all extension matches nothing.
+  run({"archive.tar"});
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\.exe)"), 0);
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\archive.tar.exe)"), 1);
+  EXPECT_EQ(terminateByNamePerfData("a.e"), 0);
+}
+
+TEST_F(PerfDataTerminationTest, AProgramThatClosesItsWindowIsNotKilled) {
+  std::vector<platform::ProcessId> ids = run({"msblast"});
+  sim.processes.process(ids[0]).windows = 2;
+  sim.processes.process(ids[0]).closesOnRequest = true;
+
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\msblast.exe)"), 1);
+
+  EXPECT_FALSE(sim.processes.isRunning(ids[0]));
+  EXPECT_TRUE(sim.processes.terminated().empty());
+  EXPECT_EQ(sim.clock.now(), 500u);
+}
+
+TEST_F(PerfDataTerminationTest, AProgramThatStaysIsKilledAfterTwoSeconds) {
+  std::vector<platform::ProcessId> ids = run({"msblast"});
+  sim.processes.process(ids[0]).windows = 1;
+
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\msblast.exe)"), 1);
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{ids[0]});
+  EXPECT_EQ(sim.clock.now(), 2000u + 500u);
+
+  std::vector<platform::ProcessId> guarded = run({"guarded"});
+  sim.processes.process(guarded[0]).canTerminate = false;
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\guarded.exe)"), 0);
+}
+
+TEST_F(PerfDataTerminationTest, ReadsBlocksLargerThanItsFirstBuffer) {
+  // Long names (which the table leaves empty) make the block outgrow 51200 + 25600 bytes.
+  std::vector<std::string> names;
+  for (int i = 0; i < 250; ++i) names.push_back(std::string(200, 'f') + std::to_string(i));
+  names.push_back("msblast");
+  std::vector<platform::ProcessId> ids = run(names);
+  std::uint32_t size = 0;
+  ASSERT_EQ(sim.registry.queryValue(platform::kRootPerformanceData, "230", nullptr, nullptr, &size),
+            platform::kErrorSuccess);
+  ASSERT_GT(size, 51200u + 25600u);
+
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\msblast.exe)"), 1);
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{ids.back()});
+}
+
+TEST_F(PerfDataTerminationTest, WithoutTrustworthyIdsNothingIsEnded) {
+  perfdata::BlockBuilder withoutId;
+  withoutId.withIdCounter = false;
+  std::vector<platform::ProcessId> ids = run({"msblast"}, withoutId);
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\msblast.exe)"), 0);
+
+  run({"msblast"});
+  titles(perfdata::counterTitles(true, false));
+  EXPECT_EQ(terminateByNamePerfData(R"(C:\TEMP\msblast.exe)"), 0);
+  EXPECT_TRUE(sim.processes.terminated().empty());
+}
+
+}  // namespace

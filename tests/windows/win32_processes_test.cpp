@@ -1,0 +1,94 @@
+// The process part of the seam on Windows, with a real process of ours: listing it, ending it,
+// and what the file remedies do with a file it holds.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/file_remedy.h"
+#include "platform/os.h"
+#include "platform/win32/win32_os.h"
+#include "scan/scan_session.h"
+#include "system/process_backends.h"
+#include "windows/windows_support.h"
+
+namespace {
+
+class Win32ProcessesTest : public ::testing::Test {
+ protected:
+  Win32ProcessesTest() {
+    previous_ = platform::install(platform::win32::win32Os());
+    resetScanSessionForTest();
+  }
+  ~Win32ProcessesTest() override { platform::install(previous_); }
+
+  wintest::ScratchFolder scratch_;
+  platform::Os previous_;
+};
+
+TEST_F(Win32ProcessesTest, BothListsShowARunningProgram) {
+  std::string file = scratch_.path() + "\\held.bin";
+  ASSERT_TRUE(wintest::writeFile(file, "x", FILE_ATTRIBUTE_ARCHIVE));
+  wintest::FileHolder holder({file});
+  ASSERT_TRUE(holder.holding());
+
+  for (bool (*list)(ProcessList&) : {listProcessesPsapi, listProcessesToolhelp}) {
+    ProcessList processes;
+    ASSERT_TRUE(list(processes));
+    bool found = false;
+    for (const ProcessRecord& record : processes) {
+      if (record.processId != holder.processId()) continue;
+      found = true;
+      // The process-status list names the whole path; ToolHelp under Wine only the file name.
+      std::string shown = record.imagePath;
+      EXPECT_EQ(shown.substr(shown.find_last_of('\\') + 1), "vandrel-holder.exe");
+    }
+    EXPECT_TRUE(found);
+  }
+}
+
+TEST_F(Win32ProcessesTest, ARunningProgramIsEndedThroughTheSeam) {
+  std::string file = scratch_.path() + "\\held.bin";
+  ASSERT_TRUE(wintest::writeFile(file, "x", FILE_ATTRIBUTE_ARCHIVE));
+  wintest::FileHolder holder({file});
+  ASSERT_TRUE(holder.holding());
+  EXPECT_FALSE(DeleteFileA(file.c_str()));
+
+  platform::Processes& processes = platform::processes();
+  platform::ScopedProcess process(processes.openProcess(
+      holder.processId(), platform::kProcessTerminate | platform::kSynchronize));
+  ASSERT_TRUE(process.valid());
+  EXPECT_EQ(processes.waitForProcess(process.get(), 0), platform::kWaitTimeout);
+  EXPECT_TRUE(processes.terminateProcess(process.get(), 0));
+  EXPECT_EQ(processes.waitForProcess(process.get(), 5000), platform::kWaitObject0);
+  EXPECT_TRUE(DeleteFileA(file.c_str()));
+}
+
+TEST_F(Win32ProcessesTest, OnNtAFileHeldByAnotherProgramIsLeftForTheRestart) {
+  ASSERT_EQ(getPlatformClass(), 5);
+  std::string file = scratch_.path() + "\\msblast.exe";
+  ASSERT_TRUE(wintest::writeFile(file, "MZ", FILE_ATTRIBUTE_ARCHIVE));
+  wintest::FileHolder holder({file});
+  ASSERT_TRUE(holder.holding());
+
+  // Wine's performance data list no process, so nothing of the file's name is found.
+  EXPECT_EQ(terminateProcessByFileName(file.c_str()), 0);
+  deleteWormFile(file.c_str(), "W32/Blaster.Worm");
+
+  EXPECT_EQ(scanSession().restartRequired, 1);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                          0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  char pending[8192] = {};
+  DWORD size = sizeof pending - 2;
+  LONG result = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(pending), &size);
+  RegCloseKey(key);
+  ASSERT_EQ(result, ERROR_SUCCESS);
+  std::string operations(pending, size);
+  EXPECT_NE(operations.find(file.substr(2)), std::string::npos) << "operations: " << operations;
+}
+
+}  // namespace
