@@ -53,20 +53,32 @@ class Flow {
     }
   }
 
-  // Waits for the scan to end, declining any restart the program offers meanwhile.
-  bool waitForScanEnd(HWND scanning) {
+  // Waits for the scan to end, declining every restart the program offers meanwhile; false
+  // when it did not end in time or the program ended during it (as after a worm found in
+  // memory on the NT family).
+  bool waitForScanEnd(HWND scanning, uidriver::RunningProgram& program) {
     return uidriver::waitUntil(
-        [&] {
-          HWND box = uidriver::findWindow({kCaption, processId_, uidriver::kMessageBoxTextId});
-          if (box != nullptr) {
-            std::printf("== message box: %s -> No\n", uidriver::messageBoxText(box).c_str());
-            screenshot(box, "restart-offer");
-            if (!uidriver::answerMessageBox(box, IDNO)) uidriver::answerMessageBox(box, IDOK);
-            uidriver::waitUntil([&] { return !IsWindow(box); }, kWindowTimeoutMs);
-          }
-          return uidriver::controlVisible(scanning, IDC_SCAN_OK);
-        },
-        kScanTimeoutMs);
+               [&] {
+                 declineRestart();
+                 return uidriver::controlVisible(scanning, IDC_SCAN_OK) || !program.running();
+               },
+               kScanTimeoutMs) &&
+           program.running();
+  }
+
+  void declineRestart() {
+    HWND box = uidriver::findWindow({kCaption, processId_, uidriver::kMessageBoxTextId});
+    if (box == nullptr) return;
+    std::printf("== message box: %s\n", uidriver::messageBoxText(box).c_str());
+    screenshot(box, "restart-offer");
+    // Yes/No, OK/Cancel: the answer that does not restart the computer.
+    for (int answer : {IDNO, IDCANCEL}) {
+      if (uidriver::answerMessageBox(box, answer)) {
+        std::printf("   answered %s\n", answer == IDNO ? "No" : "Cancel");
+        break;
+      }
+    }
+    uidriver::waitUntil([&] { return !IsWindow(box); }, kWindowTimeoutMs);
   }
 
  private:
@@ -90,7 +102,11 @@ int runFlow(const std::string& screenshots) {
   if (scanning == nullptr) return fail("the scanning window did not come");
   std::printf("== scanning window\n   %s\n", uidriver::controlText(scanning, IDC_TITLE_LINE).c_str());
   std::fflush(stdout);
-  if (!flow.waitForScanEnd(scanning)) return fail("the scan did not end");
+  if (!flow.waitForScanEnd(scanning, program)) {
+    if (program.running()) return fail("the scan did not end");
+    std::printf("== vandrel.exe ended during the scan with exit code %d\n", program.exitCode());
+    return 0;
+  }
   flow.screenshot(scanning, "scanning");
   std::printf("== ScanLog\n");
   for (const std::string& line : uidriver::listBoxLines(scanning, IDC_SCAN_LOG)) {
