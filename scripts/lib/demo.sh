@@ -86,5 +86,7 @@ demo_report() {
       left=1
     fi
   done
-  if ((left == 0)); then echo "   nothing: every specimen, the running one and every value are gone"; fi
+  if ((left == 0)); then
+    echo "   nothing: every specimen, the running one and every value are gone"
+  fi
 }

@@ -13,7 +13,8 @@ bool CThanksDialog::onInitDialog() {
   setText(session.appCaption);
   // The sentence goes on in the static text below this line.
   char line[platform::kMaxPath] = "";
-  text::format(line, sizeof line, "Thank you for using the %s program. You can protect your computer",
+  text::format(line, sizeof line,
+               "Thank you for using the %s program. You can protect your computer",
                session.productShortName);
   setItemText(IDC_TITLE_LINE, line);
   return true;

@@ -7,7 +7,8 @@ namespace ui {
 void FontTraits::close(Value font) { DeleteObject(reinterpret_cast<HFONT>(font)); }
 
 std::uintptr_t fontOfWindow(std::uintptr_t window) {
-  auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(reinterpret_cast<HWND>(window), WM_GETFONT, 0, 0));
+  auto font =
+      reinterpret_cast<HGDIOBJ>(SendMessageA(reinterpret_cast<HWND>(window), WM_GETFONT, 0, 0));
   if (font == nullptr) font = GetStockObject(DEFAULT_GUI_FONT);
   if (font == nullptr) font = GetStockObject(ANSI_VAR_FONT);
   return reinterpret_cast<std::uintptr_t>(font);

@@ -54,7 +54,8 @@ TEST_F(HyperlinkLabelStateTest, AFailedOpeningAfterASuccessfulOneTurnsItBlueAgai
 
 TEST_F(HyperlinkLabelStateTest, HoveringStartsOnceAndEndsOnlyAtATickWithThePointerOutside) {
   EXPECT_TRUE(label.pointerMoved()) << "the first movement starts hovering";
-  EXPECT_FALSE(label.pointerMoved()) << "further movements neither restart the poll nor re-send the font";
+  EXPECT_FALSE(label.pointerMoved())
+      << "further movements neither restart the poll nor re-send the font";
   EXPECT_FALSE(label.pollTick(true));
   EXPECT_EQ(label.hovering(), 1);
   EXPECT_TRUE(label.pollTick(false));

@@ -31,7 +31,8 @@ ScopedRegistryValue::ScopedRegistryValue(HKEY root, const std::string& key,
     previous_.assign(previous, size > 0 ? size - 1 : 0);
   }
   RegSetValueExA(handle, name_.empty() ? nullptr : name_.c_str(), 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
+                 reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
   RegCloseKey(handle);
 }
 

@@ -100,7 +100,8 @@ int runFlow(const std::string& screenshots) {
 
   HWND scanning = flow.waitFor(IDC_SCAN_LOG);
   if (scanning == nullptr) return fail("the scanning window did not come");
-  std::printf("== scanning window\n   %s\n", uidriver::controlText(scanning, IDC_TITLE_LINE).c_str());
+  std::printf("== scanning window\n   %s\n",
+              uidriver::controlText(scanning, IDC_TITLE_LINE).c_str());
   std::fflush(stdout);
   if (!flow.waitForScanEnd(scanning, program)) {
     if (program.running()) return fail("the scan did not end");
@@ -117,7 +118,8 @@ int runFlow(const std::string& screenshots) {
 
   HWND thanks = flow.waitFor(IDC_HOME_LINK);
   if (thanks == nullptr) return fail("the thank-you window did not come");
-  std::printf("== thank-you window\n   %s\n", uidriver::controlText(thanks, IDC_TITLE_LINE).c_str());
+  std::printf("== thank-you window\n   %s\n",
+              uidriver::controlText(thanks, IDC_TITLE_LINE).c_str());
   flow.screenshot(thanks, "thanks");
   if (!uidriver::clickButton(thanks, IDOK)) return fail("cannot click OK in the thank-you window");
 

@@ -23,7 +23,9 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t size, std::uint32_t cr
 }
 
 void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
 }
 
 void putChunk(std::vector<std::uint8_t>& out, const char (&type)[5],
@@ -62,7 +64,8 @@ std::vector<std::uint8_t> storedZlib(const std::vector<std::uint8_t>& raw) {
 
 }  // namespace
 
-bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb) {
+bool writePng(const std::string& path, int width, int height,
+              const std::vector<std::uint8_t>& rgb) {
   if (width <= 0 || height <= 0 || rgb.size() != static_cast<std::size_t>(width) * height * 3) {
     return false;
   }
