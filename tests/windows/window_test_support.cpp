@@ -5,9 +5,15 @@
 namespace wintest {
 namespace {
 
+// The screenshots of this run, under the build folder; those of an earlier run are removed
+// first, so that every picture there belongs to the tests just run.
 std::string screenshotFolder() {
-  std::string folder = programFolder() + "\\..\\screenshots";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  static const std::string folder = [] {
+    std::string path = programFolder() + "\\..\\screenshots";
+    removeTree(path);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+  }();
   return folder;
 }
 
