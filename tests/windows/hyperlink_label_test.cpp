@@ -36,14 +36,17 @@ class HyperlinkLabel : public VandrelWindowTest {
         kWindowTimeoutMs);
   }
 
+  // The command of a browser that records each address it is given in `record`.
+  std::string recordingBrowser() const {
+    return "\"" + programFolder() + "\\vandrel-ui.exe\" record-url \"" + record + "\" \"%1\"";
+  }
+
   ScratchFolder scratch;
+  std::string record = scratch.path() + "\\opened.txt";
 };
 
 TEST_F(HyperlinkLabel, IsBlueAndTurnsPurpleOnceTheBrowserHasOpenedTheAddress) {
-  std::string record = scratch.path() + "\\opened.txt";
-  ScopedRegistryValue handler(HKEY_CLASSES_ROOT, kWebHandlerKey, "",
-                              "\"" + programFolder() + "\\vandrel-ui.exe\" record-url \"" +
-                                  record + "\" \"%1\"");
+  ScopedRegistryValue browser(HKEY_CLASSES_ROOT, kWebHandlerKey, "", recordingBrowser());
   HWND main = startAndWaitForMainWindow();
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple)) << "the label is not blue";
@@ -120,10 +123,7 @@ TEST_F(HyperlinkLabel, UnderlinesItselfAndShowsTheAddressWhileThePointerRestsOnI
 }
 
 TEST_F(HyperlinkLabel, SaysSoWhenTheSystemCannotOpenTheAddressAndTurnsBlueAgain) {
-  std::string record = scratch.path() + "\\opened.txt";
-  ScopedRegistryValue browser(HKEY_CLASSES_ROOT, kWebHandlerKey, "",
-                              "\"" + programFolder() + "\\vandrel-ui.exe\" record-url \"" +
-                                  record + "\" \"%1\"");
+  ScopedRegistryValue browser(HKEY_CLASSES_ROOT, kWebHandlerKey, "", recordingBrowser());
   HWND main = startAndWaitForMainWindow();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(uidriver::clickControl(main, IDC_DOWNLOAD_LINK));

@@ -84,6 +84,19 @@ class ScanWindow : public VandrelWindowTest {
     return walk;
   }
 
+  // Ends the walk through the prompt answered Yes; returns the scanning window once the status
+  // line says so, or null (with a failure).
+  HWND terminateTheWalk(bool withEscape) {
+    Interrupted walk = interruptTheWalk(withEscape);
+    if (walk.prompt == nullptr) return nullptr;
+    answer(walk.prompt, IDYES);
+    if (!statusBecomes(walk.scanning, "Scanning terminated")) {
+      ADD_FAILURE() << "the scan did not end as terminated";
+      return nullptr;
+    }
+    return walk.scanning;
+  }
+
   void answer(HWND prompt, int button) {
     ASSERT_TRUE(uidriver::answerMessageBox(prompt, button));
     ASSERT_TRUE(uidriver::waitUntil([&] { return !IsWindow(prompt); }, kWindowTimeoutMs));
@@ -142,16 +155,9 @@ TEST_F(ScanWindow, CancelAnsweredNoLetsTheScanGoOn) {
 }
 
 TEST_F(ScanWindow, CancelAnsweredYesShowsOKAndEndsTheScanWithItsStatistics) {
-  Interrupted walk = interruptTheWalk(false);
-  HWND scanning = walk.scanning, prompt = walk.prompt;
-  ASSERT_NE(prompt, nullptr);
-  answer(prompt, IDYES);
-
-  // OK replaces Cancel as the prompt goes; the driver then finishes with its statistics.
-  EXPECT_TRUE(uidriver::waitUntil([&] { return uidriver::controlVisible(scanning, IDC_SCAN_OK); },
-                                  kWindowTimeoutMs));
+  HWND scanning = terminateTheWalk(false);
+  ASSERT_NE(scanning, nullptr);
   expectButtons(scanning, false);
-  ASSERT_TRUE(statusBecomes(scanning, "Scanning terminated"));
   screenshot(scanning, "terminated");
   int scanned = expectStatistics(scanning);
   EXPECT_GE(scanned, 0);
@@ -160,11 +166,8 @@ TEST_F(ScanWindow, CancelAnsweredYesShowsOKAndEndsTheScanWithItsStatistics) {
 }
 
 TEST_F(ScanWindow, EscapeDuringTheScanAsksToo) {
-  Interrupted walk = interruptTheWalk(true);
-  HWND scanning = walk.scanning, prompt = walk.prompt;
-  ASSERT_NE(prompt, nullptr);
-  answer(prompt, IDYES);
-  ASSERT_TRUE(statusBecomes(scanning, "Scanning terminated"));
+  HWND scanning = terminateTheWalk(true);
+  ASSERT_NE(scanning, nullptr);
   ASSERT_TRUE(waitForScanEnd(scanning));
   finishFlow(scanning);
 }
