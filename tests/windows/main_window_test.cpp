@@ -1,0 +1,119 @@
+// The main window and the start of the program, worked through the UI driver.
+#include "res/resource.h"
+#include "windows/window_test_support.h"
+
+namespace wintest {
+namespace {
+
+class MainWindow : public VandrelWindowTest {
+ protected:
+  // Watches the program until it ends; true when it ended in time without ever showing the
+  // scanning window.
+  bool endsWithoutScanning() {
+    bool scanned = false;
+    bool ended = uidriver::waitUntil(
+        [&] {
+          scanned = scanned || uidriver::findWindow({kCaption, program->processId(), IDC_SCAN_LOG});
+          return !program->running();
+        },
+        kWindowTimeoutMs);
+    return ended && !scanned;
+  }
+};
+
+TEST_F(MainWindow, NamesTheProgramAndTheWormAndAsksWhetherToScan) {
+  HWND main = startAndWaitForMainWindow();
+  ASSERT_NE(main, nullptr) << "the main window did not come";
+  screenshot(main, "main");
+
+  EXPECT_EQ(uidriver::windowText(main), "Vandrel Ver 4.0");
+  EXPECT_EQ(uidriver::controlText(main, IDC_TITLE_LINE),
+            "Vandrel Ver 4.0 - Program to detect and clean variants of W32/Blaster.Worm");
+  EXPECT_EQ(uidriver::controlText(main, IDC_QUESTION),
+            "Scan the computer for the presence of W32/Blaster.Worm now?");
+  EXPECT_EQ(uidriver::controlText(main, IDC_DOWNLOAD_LINK).find("http://"), 0u);
+  EXPECT_NE(uidriver::controlText(main, IDC_DOWNLOAD_LINK).find("/download/download.htm"),
+            std::string::npos);
+  EXPECT_TRUE(uidriver::controlVisible(main, IDOK));
+  EXPECT_TRUE(uidriver::controlVisible(main, IDCANCEL));
+  // No system menu: no close box that could end the program past Cancel.
+  EXPECT_EQ(GetWindowLongA(main, GWL_STYLE) & WS_SYSMENU, 0);
+  EXPECT_NE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+}
+
+TEST_F(MainWindow, CancelEndsTheProgramWithoutAScan) {
+  HWND main = startAndWaitForMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(uidriver::clickButton(main, IDCANCEL));
+  EXPECT_TRUE(endsWithoutScanning());
+  EXPECT_EQ(program->exitCode(), 0);
+}
+
+TEST_F(MainWindow, EscapeEndsTheProgramWithoutAScan) {
+  HWND main = startAndWaitForMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(uidriver::pressKey(main, VK_ESCAPE));
+  EXPECT_TRUE(endsWithoutScanning());
+}
+
+TEST_F(MainWindow, EnterStartsTheScan) {
+  HWND main = startAndWaitForMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(uidriver::pressKey(main, VK_RETURN));
+  HWND scanning = waitForWindow(IDC_SCAN_LOG);
+  ASSERT_NE(scanning, nullptr) << "Enter did not start the scan";
+  // The main window stays behind it and takes no clicks meanwhile.
+  EXPECT_FALSE(uidriver::clickButton(main, IDCANCEL));
+  ASSERT_TRUE(waitForScanEnd(scanning));
+  finishFlow(scanning);
+}
+
+// A second start while any window of a running copy exists ends at once and shows nothing.
+class SecondStart : public VandrelWindowTest {
+ protected:
+  void expectSecondCopyEndsSilently() {
+    uidriver::RunningProgram second(programFolder() + "\\vandrel.exe");
+    ASSERT_TRUE(second.started());
+    bool showedWindow = false;
+    bool ended = uidriver::waitUntil(
+        [&] {
+          showedWindow = showedWindow || !uidriver::visibleWindowsOf(second.processId()).empty();
+          return !second.running();
+        },
+        kWindowTimeoutMs);
+    EXPECT_TRUE(ended) << "the second copy kept running";
+    EXPECT_FALSE(showedWindow) << "the second copy showed a window";
+    EXPECT_EQ(second.exitCode(), 0);
+  }
+};
+
+TEST_F(SecondStart, EndsAtOnceWhileTheMainWindowOfAnotherCopyIsOpen) {
+  HWND main = startAndWaitForMainWindow();
+  ASSERT_NE(main, nullptr);
+  expectSecondCopyEndsSilently();
+  // The first copy was not disturbed.
+  EXPECT_TRUE(program->running());
+  EXPECT_TRUE(IsWindowVisible(main));
+}
+
+DWORD WINAPI showBoxOfARunningCopy(void*) {
+  MessageBoxA(nullptr, "Unable to launch Internet Browser", kCaption, MB_OK);
+  return 0;
+}
+
+TEST_F(SecondStart, EndsAtOnceWhileOnlyAMessageBoxOfARunningCopyIsOpen) {
+  // The message box of a copy whose dialogs are all gone; here this test stands for that copy.
+  HANDLE thread = CreateThread(nullptr, 0, showBoxOfARunningCopy, nullptr, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  HWND box = uidriver::waitForMessageBox(kCaption, GetCurrentProcessId(), kWindowTimeoutMs);
+  ASSERT_NE(box, nullptr);
+
+  expectSecondCopyEndsSilently();
+
+  EXPECT_TRUE(uidriver::answerMessageBox(box, IDOK));
+  EXPECT_EQ(WaitForSingleObject(thread, kWindowTimeoutMs), WAIT_OBJECT_0);
+  CloseHandle(thread);
+}
+
+}  // namespace
+}  // namespace wintest
