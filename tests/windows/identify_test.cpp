@@ -14,6 +14,7 @@
 #include "platform/win32/win32_os.h"
 #include "scan/scan_session.h"
 #include "specimens/specimens.h"
+#include "ui_driver/running_program.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -44,32 +45,6 @@ TEST_F(Win32Identification, EverySpecimenIsReportedByItsRecord) {
   }
 }
 
-// The process that the memory scan will meet: a running program whose image is a worm file.
-class RunningSpecimen {
- public:
-  RunningSpecimen() {
-    std::string commandLine = "\"" + wintest::programFolder() + "\\runnable-specimen.exe\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    started_ = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                              nullptr, nullptr, &startup, &process_) != 0;
-  }
-  ~RunningSpecimen() {
-    if (!started_) return;
-    TerminateProcess(process_.hProcess, 0);
-    WaitForSingleObject(process_.hProcess, 5000);
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-  }
-  bool started() const { return started_; }
-  HANDLE process() const { return process_.hProcess; }
-  DWORD id() const { return process_.dwProcessId; }
-
- private:
-  PROCESS_INFORMATION process_ = {};
-  bool started_ = false;
-};
-
 bool isListedAmongTheProcesses(DWORD id) {
   DWORD ids[4096];
   DWORD bytes = 0;
@@ -81,14 +56,15 @@ bool isListedAmongTheProcesses(DWORD id) {
 }
 
 TEST_F(Win32Identification, TheRunnableSpecimenRunsIsNamedByItsProcessAndIsIdentified) {
-  RunningSpecimen specimen;
+  // The process that the memory scan will meet: a running program whose image is a worm file.
+  uidriver::RunningProgram specimen(wintest::programFolder() + "\\runnable-specimen.exe");
   ASSERT_TRUE(specimen.started()) << GetLastError();
   // Still running after a second: the stub led into the ordinary start-up and the wait.
-  EXPECT_EQ(WaitForSingleObject(specimen.process(), 1000), static_cast<DWORD>(WAIT_TIMEOUT));
-  EXPECT_TRUE(isListedAmongTheProcesses(specimen.id()));
+  EXPECT_FALSE(specimen.waitForExit(1000));
+  EXPECT_TRUE(isListedAmongTheProcesses(specimen.processId()));
 
   char image[MAX_PATH] = {};
-  ASSERT_GT(GetModuleFileNameExA(specimen.process(), nullptr, image, MAX_PATH), 0u);
+  ASSERT_GT(GetModuleFileNameExA(specimen.handle(), nullptr, image, MAX_PATH), 0u);
   std::string path = image;
   EXPECT_EQ(path.substr(path.find_last_of('\\') + 1), "runnable-specimen.exe") << path;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ui_driver/running_program.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -35,7 +36,7 @@ class MemoryScanScenario : public ::testing::TestWithParam<const char*> {
 // On NT the memory scan finds the worm, ends it and removes its image before the file walk.
 TEST_P(MemoryScanScenario, OnNtTheRunningWormIsEndedAndRemovedBeforeTheFileWalk) {
   ASSERT_TRUE(wintest::copyRunnableSpecimen(image));
-  wintest::RunningProgram worm(image);
+  uidriver::RunningProgram worm(image);
   ASSERT_TRUE(worm.started());
   ASSERT_TRUE(wintest::setWineVersion("vandrel-cli.exe", GetParam()));
 
@@ -43,7 +44,7 @@ TEST_P(MemoryScanScenario, OnNtTheRunningWormIsEndedAndRemovedBeforeTheFileWalk)
   std::vector<std::string> lines = wintest::splitLines(run.output);
 
   EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
-  EXPECT_TRUE(worm.ended(5000));
+  EXPECT_TRUE(worm.waitForExit(5000));
   EXPECT_EQ(GetFileAttributesA(image.c_str()), INVALID_FILE_ATTRIBUTES);
   ASSERT_GE(lines.size(), 2u) << run.output;
   EXPECT_EQ(lines[0], "System Memory    W32/Blaster.Worm removed") << run.output;
@@ -60,7 +61,7 @@ TEST(MemoryScanScenarioOn98, TheFileWalkEndsAndDeletesTheRunningWorm) {
   wintest::ScratchFolder scratch;
   std::string image = scratch.path() + "\\msblast.exe";
   ASSERT_TRUE(wintest::copyRunnableSpecimen(image));
-  wintest::RunningProgram worm(image);
+  uidriver::RunningProgram worm(image);
   ASSERT_TRUE(worm.started());
   ASSERT_TRUE(wintest::setWineVersion("vandrel-cli.exe", "win98"));
 
@@ -68,7 +69,7 @@ TEST(MemoryScanScenarioOn98, TheFileWalkEndsAndDeletesTheRunningWorm) {
   std::vector<std::string> lines = wintest::splitLines(run.output);
 
   EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
-  EXPECT_TRUE(worm.ended(5000));
+  EXPECT_TRUE(worm.waitForExit(5000));
   EXPECT_EQ(GetFileAttributesA(image.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(lineEnding(lines, "System Memory    W32/Blaster.Worm removed"), -1) << run.output;
   std::string folder = scratch.path().substr(scratch.path().find_last_of('\\'));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "specimens/specimens.h"
+#include "ui_driver/running_program.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -82,7 +83,7 @@ class RemedyScenario : public ::testing::Test {
 TEST_F(RemedyScenario, On98TheRunningWormIsEndedByNameAndDeleted) {
   std::string running = scratch.path() + "\\msblast.exe";
   ASSERT_TRUE(wintest::copyRunnableSpecimen(running));
-  wintest::RunningProgram worm(running);
+  uidriver::RunningProgram worm(running);
   ASSERT_TRUE(worm.started());
   std::string guarded = plant("guarded.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                  FILE_ATTRIBUTE_SYSTEM);
@@ -92,7 +93,7 @@ TEST_F(RemedyScenario, On98TheRunningWormIsEndedByNameAndDeleted) {
 
   EXPECT_TRUE(contains(lines, running + "     W32/Blaster.Worm deleted")) << ::testing::PrintToString(lines);
   EXPECT_TRUE(contains(lines, guarded + "     W32/Blaster.Worm deleted")) << ::testing::PrintToString(lines);
-  EXPECT_TRUE(worm.ended(5000));
+  EXPECT_TRUE(worm.waitForExit(5000));
   EXPECT_FALSE(exists(running));
   EXPECT_FALSE(exists(guarded));
   EXPECT_TRUE(contains(lines, "restartRequired=0"));

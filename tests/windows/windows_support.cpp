@@ -4,14 +4,11 @@
 
 #include <cstdio>
 
+#include "ui_driver/running_program.h"
+
 namespace wintest {
 
-std::string programFolder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\'));
-}
+std::string programFolder() { return uidriver::ownFolder(); }
 
 ScratchFolder::ScratchFolder() {
   char temp[MAX_PATH];
@@ -106,31 +103,6 @@ ProgramRun runProgram(const std::string& program, const std::string& arguments,
   DeleteFileA(outPath.c_str());
   DeleteFileA(errPath.c_str());
   return run;
-}
-
-RunningProgram::RunningProgram(const std::string& image) {
-  std::string commandLine = "\"" + image + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &process)) {
-    return;
-  }
-  CloseHandle(process.hThread);
-  process_ = process.hProcess;
-  processId_ = process.dwProcessId;
-}
-
-RunningProgram::~RunningProgram() {
-  if (process_ == nullptr) return;
-  TerminateProcess(process_, 0);
-  WaitForSingleObject(process_, 10000);
-  CloseHandle(process_);
-}
-
-bool RunningProgram::ended(unsigned timeoutMs) const {
-  return process_ != nullptr && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool copyRunnableSpecimen(const std::string& path) {

@@ -38,23 +38,6 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::string& arguments,
                       unsigned timeoutMs = 120000);
 
-// A program started from any image, ended (if it still runs) when this goes out of scope.
-class RunningProgram {
- public:
-  explicit RunningProgram(const std::string& image);
-  ~RunningProgram();
-  RunningProgram(const RunningProgram&) = delete;
-  RunningProgram& operator=(const RunningProgram&) = delete;
-  bool started() const { return process_ != nullptr; }
-  unsigned long processId() const { return processId_; }
-  // Waits up to `timeoutMs` for the program to end; true when it has.
-  bool ended(unsigned timeoutMs) const;
-
- private:
-  void* process_ = nullptr;
-  unsigned long processId_ = 0;
-};
-
 // Copies the runnable worm specimen of the build to `path`, so that it can run from there.
 bool copyRunnableSpecimen(const std::string& path);
 

@@ -18,6 +18,7 @@ class RunningProgram {
 
   bool started() const { return process_ != nullptr; }
   DWORD processId() const { return processId_; }
+  HANDLE handle() const { return process_; }
   // Waits for the program to end; true when it did within `timeoutMs`.
   bool waitForExit(unsigned timeoutMs);
   bool running();
