@@ -56,6 +56,7 @@ void walk(const std::string& path) {
 
 int main(int argc, char** argv) {
   for (int index = 1; index < argc; ++index) walk(argv[index]);
-  std::printf("files examined: %ld\nbytes read: %llu\n", files, static_cast<unsigned long long>(bytes));
+  std::printf("files examined: %ld\nbytes read: %llu\n", files,
+              static_cast<unsigned long long>(bytes));
   return 0;
 }

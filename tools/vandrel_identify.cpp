@@ -66,7 +66,9 @@ class Examination {
   std::uint64_t mostBytesForOneFile_ = 0;
 };
 
-bool isDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+bool isDotEntry(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
 
 bool isSeparator(char c) { return c == kPathSeparator || c == '/'; }
 
@@ -129,8 +131,8 @@ bool Examination::walkFolder(std::size_t length) {
 void Examination::examineArgument(const char* argument) {
   std::size_t length = std::strlen(argument);
   if (length == 0 || length >= sizeof path_) {
-    std::fprintf(stderr, "vandrel-identify: %s: \"%s\"\n", length == 0 ? "empty path" : "path too long",
-                 argument);
+    std::fprintf(stderr, "vandrel-identify: %s: \"%s\"\n",
+                 length == 0 ? "empty path" : "path too long", argument);
     ++unreadable_;
     return;
   }
@@ -169,7 +171,9 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return kExitClean;
     }
-    if (std::strcmp(argv[first], "--statistics") != 0) return usageError("unknown option ", argv[first]);
+    if (std::strcmp(argv[first], "--statistics") != 0) {
+      return usageError("unknown option ", argv[first]);
+    }
     statistics = true;
   }
   if (first >= argc) return usageError("no path given", "");

@@ -30,7 +30,8 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes) {
   return std::fclose(file) == 0 && written;
 }
 
-const specimens::Specimen* findByName(const std::vector<specimens::Specimen>& all, const char* name) {
+const specimens::Specimen* findByName(const std::vector<specimens::Specimen>& all,
+                                      const char* name) {
   for (const specimens::Specimen& specimen : all) {
     if (specimen.name == name) return &specimen;
   }
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder, error);
   for (const specimens::Specimen* specimen : chosen) {
     if (!writeFile(folder / specimen->name, specimen->bytes)) {
-      std::fprintf(stderr, "vandrel-specimens: cannot write %s\n", (folder / specimen->name).string().c_str());
+      std::fprintf(stderr, "vandrel-specimens: cannot write %s\n",
+                   (folder / specimen->name).string().c_str());
       return kExitTrouble;
     }
   }

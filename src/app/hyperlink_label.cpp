@@ -46,8 +46,8 @@ bool CHyperlinkLabel::preTranslateMessage(tagMSG& message) {
   return false;
 }
 
-bool CHyperlinkLabel::onMessage(std::uint32_t message, std::uintptr_t wParam,
-                                std::intptr_t lParam, std::intptr_t& result) {
+bool CHyperlinkLabel::onMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                                std::intptr_t& result) {
   switch (message) {
     case WM_SETCURSOR:
       // No pointer shape of its own, and the dialog is not asked for one either.

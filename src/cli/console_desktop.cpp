@@ -9,18 +9,25 @@ namespace {
 // OK/Cancel after the memory scan); the Escape prompt needs a key press and never comes here.
 int answerFor(std::uint32_t style, bool agree) {
   switch (style & 0x0F) {
-    case platform::kBoxYesNo: return agree ? platform::kAnswerYes : platform::kAnswerNo;
-    case platform::kBoxOkCancel: return agree ? platform::kAnswerOk : platform::kAnswerCancel;
-    default: return platform::kAnswerOk;
+    case platform::kBoxYesNo:
+      return agree ? platform::kAnswerYes : platform::kAnswerNo;
+    case platform::kBoxOkCancel:
+      return agree ? platform::kAnswerOk : platform::kAnswerCancel;
+    default:
+      return platform::kAnswerOk;
   }
 }
 
 const char* answerName(int answer) {
   switch (answer) {
-    case platform::kAnswerYes: return "Yes";
-    case platform::kAnswerNo: return "No";
-    case platform::kAnswerCancel: return "Cancel";
-    default: return "OK";
+    case platform::kAnswerYes:
+      return "Yes";
+    case platform::kAnswerNo:
+      return "No";
+    case platform::kAnswerCancel:
+      return "Cancel";
+    default:
+      return "OK";
   }
 }
 

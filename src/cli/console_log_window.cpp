@@ -28,7 +28,9 @@ HWND createConsoleLogWindow() {
   if (RegisterClassA(&windowClass) == 0) return nullptr;
   HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, windowClass.hInstance, nullptr);
-  if (window != nullptr) scanSession().scanDialogWindow = reinterpret_cast<platform::WindowHandle>(window);
+  if (window != nullptr) {
+    scanSession().scanDialogWindow = reinterpret_cast<platform::WindowHandle>(window);
+  }
   return window;
 }
 

@@ -35,7 +35,9 @@ std::uint32_t PeHeaderView::addressOfEntryPoint() const {
   return littleEndian32(optionalHeaderHead + 16);
 }
 
-std::uint32_t PeHeaderView::sizeOfHeaders() const { return littleEndian32(optionalHeaderHead + 60); }
+std::uint32_t PeHeaderView::sizeOfHeaders() const {
+  return littleEndian32(optionalHeaderHead + 60);
+}
 
 PeSection PeHeaderView::section(int index) const {
   const std::uint8_t* entry = sectionTable[index];

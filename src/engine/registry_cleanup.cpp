@@ -21,7 +21,8 @@ constexpr const char kDefaultRun[] = ".Default\\Software\\Microsoft\\Windows\\Cu
 constexpr const char kRunServices[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 // The worm writes to a key named "Runon", not the system's run-once key.
 constexpr const char kRunon[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Runon";
-constexpr const char kDefaultRunon[] = ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Runon";
+constexpr const char kDefaultRunon[] =
+    ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Runon";
 // The three trailing blanks are part of the name the worm writes.
 constexpr const char kNonton[] = "Nonton Antivirus   ";
 
@@ -61,7 +62,9 @@ int registryValueExists(platform::Handle root, const char* subkey, const char* v
                         void* buffer, std::size_t capacity) {
   platform::Registry& registry = platform::registry();
   platform::Handle opened = platform::kNoHandle;
-  if (registry.openKey(root, subkey, platform::kKeyRead, opened) != platform::kErrorSuccess) return 0;
+  if (registry.openKey(root, subkey, platform::kKeyRead, opened) != platform::kErrorSuccess) {
+    return 0;
+  }
   platform::ScopedKey key(opened);
 
   std::uint32_t type = 0;

@@ -41,8 +41,11 @@ int scheduleInWininit(const char* path) {
 
 int scheduleRemovalAtRestart(const char* path) {
   switch (getPlatformClass()) {
-    case kPlatformWindows9x: return scheduleInWininit(path);
-    case kPlatformNt: return platform::files().deleteAtRestart(path) ? 1 : 0;
-    default: return 0;
+    case kPlatformWindows9x:
+      return scheduleInWininit(path);
+    case kPlatformNt:
+      return platform::files().deleteAtRestart(path) ? 1 : 0;
+    default:
+      return 0;
   }
 }

@@ -1,5 +1,7 @@
 #include "engine/worm_signatures.h"
 
+// One record a block, its patterns ten bytes a line.
+// clang-format off
 const WormSignature wormSignatureTable[] = {
     {"W32/Blaster.Worm",
      {0x0C, 0x4F, 0x2C, 0x3B, 0x73, 0x1E, 0x34, 0x10, 0x07, 0xA4,
@@ -63,6 +65,7 @@ const WormSignature wormSignatureTable[] = {
      -10626, -110, SizeNear, 12800},
     {"", {0}, {0}, 0, 0, 0, 0},
 };
+// clang-format on
 
 int signatureNumber(const WormSignature& record) {
   return static_cast<int>(&record - wormSignatureTable) + 1;

@@ -10,9 +10,10 @@
 namespace platform {
 
 // Access rights, with their Win32 values.
-constexpr std::uint32_t kManagerEnumerate = 0x80000004;      // GENERIC_READ | enumerate services
-constexpr std::uint32_t kServiceQueryAndStop = 0x00020025;   // read control, query config, status, stop
-constexpr std::uint32_t kServiceDelete = 0x00010000;         // DELETE
+constexpr std::uint32_t kManagerEnumerate = 0x80000004;  // GENERIC_READ | enumerate services
+constexpr std::uint32_t kServiceQueryAndStop =
+    0x00020025;                                       // read control, query config, status, stop
+constexpr std::uint32_t kServiceDelete = 0x00010000;  // DELETE
 constexpr std::uint32_t kServiceAllAccess = 0x000F01FF;
 
 // Service types and states.

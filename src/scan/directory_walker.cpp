@@ -39,8 +39,8 @@ int folderPrefixLength(const char* pattern) {
 // Joins the folder part of `pattern` with `name` and `suffix` into `out`. Returns false when
 // the result would not fit a path buffer: such a path is skipped, never cut, since a cut path
 // could name another file.
-bool joinPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLength,
-              const char* name, const char* suffix) {
+bool joinPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLength, const char* name,
+              const char* suffix) {
   std::memcpy(out, pattern, prefixLength);
   out[prefixLength] = '\0';
   text::append(out, name);
@@ -128,9 +128,12 @@ int walkDirectory(const char* pattern) {
   if (std::strlen(pattern) <= 6) noteProgramFilesOfDriveRoot(pattern);
 
   switch (walkFiles(pattern)) {
-    case PassEnd::Terminated: return 0;
-    case PassEnd::PatternError: return kWalkPatternError;
-    case PassEnd::Completed: break;
+    case PassEnd::Terminated:
+      return 0;
+    case PassEnd::PatternError:
+      return kWalkPatternError;
+    case PassEnd::Completed:
+      break;
   }
 
   char passPattern[kWorkBufferSize];

@@ -11,9 +11,9 @@ bool carriesEscape(const platform::Message& message) {
 
 void askToTerminate() {
   ScanSession& session = scanSession();
-  int answer = platform::desktop().messageBox(session.scanDialogWindow, "Terminate the Scan now?",
-                                              "Warning",
-                                              platform::kBoxYesNo | platform::kBoxIconInformation);
+  int answer =
+      platform::desktop().messageBox(session.scanDialogWindow, "Terminate the Scan now?", "Warning",
+                                     platform::kBoxYesNo | platform::kBoxIconInformation);
   if (answer != platform::kAnswerNo) session.scanTerminated = 1;
 }
 
@@ -40,4 +40,3 @@ void pumpScanMessages() {
   }
   desktop.translateAndDispatch(message);
 }
-

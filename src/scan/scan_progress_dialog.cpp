@@ -31,8 +31,7 @@ void CScanProgressDialog::bindControls() {
 bool CScanProgressDialog::onInitDialog() {
   ScanSession& session = scanSession();
   char line[platform::kMaxPath] = "";
-  text::format(line, sizeof line, "Searching for variants of %s files...",
-               session.virusFamilyName);
+  text::format(line, sizeof line, "Searching for variants of %s files...", session.virusFamilyName);
   setItemText(IDC_TITLE_LINE, line);
   setText(session.appCaption);
   m_logList.setHorizontalExtent(kLogHorizontalExtent);

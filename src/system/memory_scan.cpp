@@ -89,7 +89,8 @@ int scanMemoryToolhelp() {
     char imagePath[sizeof record.imagePath];
     text::copy(imagePath, record.imagePath);
     setCurrentFinding(session.currentVirusName, "System Memory");
-    platform::ScopedProcess process(platform::processes().openProcess(record.processId, kOpenForTermination));
+    platform::ScopedProcess process(
+        platform::processes().openProcess(record.processId, kOpenForTermination));
     // Whether or not it ended, the image is walked again: the removal then ends the process by
     // its file name if it still runs, or arranges the deletion at restart.
     terminate(process);

@@ -9,20 +9,20 @@ namespace {
 
 // Layouts of the published performance-data structures; their fields have fixed widths, so
 // these offsets hold for 32-bit and 64-bit systems alike.
-constexpr std::size_t kBlockHeaderLength = 24;      // PERF_DATA_BLOCK.HeaderLength
+constexpr std::size_t kBlockHeaderLength = 24;  // PERF_DATA_BLOCK.HeaderLength
 constexpr std::size_t kBlockMinimumSize = 28;
 constexpr std::size_t kObjectDefinitionLength = 4;  // PERF_OBJECT_TYPE
 constexpr std::size_t kObjectHeaderLength = 8;
 constexpr std::size_t kObjectNumCounters = 32;
 constexpr std::size_t kObjectNumInstances = 40;
 constexpr std::size_t kObjectSize = 64;
-constexpr std::size_t kCounterSize = 40;            // PERF_COUNTER_DEFINITION
+constexpr std::size_t kCounterSize = 40;  // PERF_COUNTER_DEFINITION
 constexpr std::size_t kCounterNameTitleIndex = 4;
 constexpr std::size_t kCounterOffset = 36;
-constexpr std::size_t kInstanceByteLength = 0;      // PERF_INSTANCE_DEFINITION
+constexpr std::size_t kInstanceByteLength = 0;  // PERF_INSTANCE_DEFINITION
 constexpr std::size_t kInstanceNameOffset = 16;
 constexpr std::size_t kInstanceSize = 24;
-constexpr std::size_t kCounterBlockSize = 4;        // PERF_COUNTER_BLOCK.ByteLength
+constexpr std::size_t kCounterBlockSize = 4;  // PERF_COUNTER_BLOCK.ByteLength
 
 constexpr std::size_t kLongestConvertedName = 260;
 constexpr std::uint32_t kIdleProcessStandIn = 0xFFFFFFFE;
@@ -132,7 +132,8 @@ int parseProcessTasks(const std::uint8_t* bytes, std::size_t size, long idProces
   }
   std::uint64_t object = headerLength;
   std::uint32_t definitionLength = 0, instances = 0, counterOffset = 0;
-  if (!block.fits(object, kObjectSize) || !block.u32(object + kObjectDefinitionLength, definitionLength) ||
+  if (!block.fits(object, kObjectSize) ||
+      !block.u32(object + kObjectDefinitionLength, definitionLength) ||
       !block.u32(object + kObjectNumInstances, instances) ||
       !findIdCounterOffset(block, object, idProcessIndex, counterOffset)) {
     return 0;
@@ -160,8 +161,11 @@ int parseProcessTasks(const std::uint8_t* bytes, std::size_t size, long idProces
     PerfTask& task = tasks[i];
     task = PerfTask{};
     switch (convertName(block, instance + nameOffset, name)) {
-      case NameConversion::OutsideBlock: return 0;
-      case NameConversion::TooLong: text::copy(task.name, "unknown"); break;
+      case NameConversion::OutsideBlock:
+        return 0;
+      case NameConversion::TooLong:
+        text::copy(task.name, "unknown");
+        break;
       case NameConversion::Converted:
         // A name too long for the table is left empty rather than cut.
         if (std::strlen(name) < sizeof task.name) text::copy(task.name, name);

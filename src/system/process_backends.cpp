@@ -4,7 +4,9 @@
 
 namespace {
 
-bool queryVersion(platform::VersionInfo& version) { return platform::processes().queryVersion(version); }
+bool queryVersion(platform::VersionInfo& version) {
+  return platform::processes().queryVersion(version);
+}
 
 }  // namespace
 
@@ -12,9 +14,12 @@ int getPlatformClass() {
   platform::VersionInfo version;
   if (!queryVersion(version)) return kPlatformUnknown;
   switch (version.platformId) {
-    case platform::kPlatformIdWindows: return kPlatformWindows9x;
-    case platform::kPlatformIdNt: return kPlatformNt;
-    default: return kPlatformOther;
+    case platform::kPlatformIdWindows:
+      return kPlatformWindows9x;
+    case platform::kPlatformIdNt:
+      return kPlatformNt;
+    default:
+      return kPlatformOther;
   }
 }
 
@@ -28,9 +33,12 @@ int getNtGeneration() {
 
 int terminateProcessByFileName(const char* path) {
   switch (getPlatformClass()) {
-    case kPlatformWindows9x: return terminateByNameToolhelp(path) != 0 ? 1 : 0;
-    case kPlatformNt: return terminateByNamePerfData(path) != 0 ? 1 : 0;
+    case kPlatformWindows9x:
+      return terminateByNameToolhelp(path) != 0 ? 1 : 0;
+    case kPlatformNt:
+      return terminateByNamePerfData(path) != 0 ? 1 : 0;
     // Without a way to look, the caller simply tries its deletion again.
-    default: return 1;
+    default:
+      return 1;
   }
 }

@@ -71,7 +71,8 @@ int stopServicesByImagePath(const char* imagePath, int stop) {
   for (std::uint32_t i = 0; i < returned; ++i) {
     const char* name = serviceNameAt(buffer.get(), size, i);
     if (name == nullptr) break;
-    ScopedServiceHandle service(services.openService(manager.get(), name, platform::kServiceQueryAndStop));
+    ScopedServiceHandle service(
+        services.openService(manager.get(), name, platform::kServiceQueryAndStop));
     if (!service) continue;
     char binaryPath[platform::kMaxPath];
     if (!services.queryBinaryPath(service.get(), binaryPath, sizeof binaryPath) ||
@@ -90,7 +91,8 @@ int removeService(const char* name, int stopFirst) {
   ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
   if (!manager) return 0;
   {
-    ScopedServiceHandle service(services.openService(manager.get(), name, platform::kServiceQueryAndStop));
+    ScopedServiceHandle service(
+        services.openService(manager.get(), name, platform::kServiceQueryAndStop));
     if (!service) return 0;
     if (stopFirst == 1) stopAndWait(service.get());
   }
@@ -104,7 +106,8 @@ bool serviceRunsImage(const char* name, const char* imagePath) {
   platform::Services& services = platform::services();
   ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
   if (!manager) return false;
-  ScopedServiceHandle service(services.openService(manager.get(), name, platform::kServiceQueryAndStop));
+  ScopedServiceHandle service(
+      services.openService(manager.get(), name, platform::kServiceQueryAndStop));
   char binaryPath[platform::kMaxPath];
   return service && services.queryBinaryPath(service.get(), binaryPath, sizeof binaryPath) &&
          text::equalsIgnoringCase(binaryPath, imagePath);

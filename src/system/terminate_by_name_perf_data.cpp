@@ -24,7 +24,9 @@ constexpr std::uint32_t kPauseAfterEachMatch = 500;
 
 ProcessCounterTitles readCounterTitles() {
   char subkey[platform::kMaxPath];
-  if (!text::format(subkey, sizeof subkey, "%s\\%03x", kCounterTitlesKey, kNeutralEnglish)) return {};
+  if (!text::format(subkey, sizeof subkey, "%s\\%03x", kCounterTitlesKey, kNeutralEnglish)) {
+    return {};
+  }
   platform::Registry& registry = platform::registry();
   platform::Handle opened = platform::kNoHandle;
   if (registry.openKey(platform::kRootLocalMachine, subkey, platform::kKeyRead, opened) !=
@@ -33,7 +35,8 @@ ProcessCounterTitles readCounterTitles() {
   }
   platform::ScopedKey key(opened);
   std::uint32_t size = 0;
-  if (registry.queryValue(key.get(), "Counters", nullptr, nullptr, &size) != platform::kErrorSuccess) {
+  if (registry.queryValue(key.get(), "Counters", nullptr, nullptr, &size) !=
+      platform::kErrorSuccess) {
     return {};
   }
   std::vector<std::uint8_t> counters(size, 0);
@@ -52,7 +55,8 @@ bool readPerformanceBlock(const char* valueName, std::vector<std::uint8_t>& bloc
   for (;;) {
     block.assign(capacity, 0);
     std::uint32_t size = capacity;
-    long result = registry.queryValue(performanceData.get(), valueName, nullptr, block.data(), &size);
+    long result =
+        registry.queryValue(performanceData.get(), valueName, nullptr, block.data(), &size);
     if (result == platform::kErrorMoreData) {
       if (capacity > kLargestBlock - kBlockGrowth) return false;
       capacity += kBlockGrowth;

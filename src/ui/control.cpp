@@ -29,8 +29,8 @@ bool Control::subclassItem(WindowHandle dialog, int id) {
   }
   bind(fromHwnd(item));
   preSubclass();
-  originalProcedure_ = SetWindowLongPtrA(item, GWLP_WNDPROC,
-                                         reinterpret_cast<LONG_PTR>(&ControlProcedure::run));
+  originalProcedure_ =
+      SetWindowLongPtrA(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProcedure::run));
   return true;
 }
 
@@ -47,9 +47,7 @@ int ListBox::count() { return static_cast<int>(send(LB_GETCOUNT)); }
 
 void ListBox::clear() { send(LB_RESETCONTENT); }
 
-void ListBox::addString(const char* text) {
-  send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-}
+void ListBox::addString(const char* text) { send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)); }
 
 void ListBox::select(int index) { send(LB_SETCURSEL, static_cast<WPARAM>(index)); }
 

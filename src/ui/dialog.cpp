@@ -126,8 +126,8 @@ std::intptr_t Dialog::runModal() {
   result_ = -1;
   owner_ = ownerWindow();
   HWND owner = toHwnd(owner_);
-  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_),
-                                   owner, &DialogProcedure::run, reinterpret_cast<LPARAM>(this));
+  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), owner,
+                                   &DialogProcedure::run, reinterpret_cast<LPARAM>(this));
   if (window == nullptr) return -1;
   // The initialisation may have ended the dialog already.
   if (!ended_) {
@@ -181,8 +181,6 @@ void Dialog::onOK() { endDialog(IDOK); }
 
 void Dialog::onCancel() { endDialog(IDCANCEL); }
 
-void Dialog::setItemText(int id, const char* text) {
-  SetDlgItemTextA(toHwnd(handle()), id, text);
-}
+void Dialog::setItemText(int id, const char* text) { SetDlgItemTextA(toHwnd(handle()), id, text); }
 
 }  // namespace ui

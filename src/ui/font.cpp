@@ -16,9 +16,8 @@ std::uintptr_t fontOfWindow(std::uintptr_t window) {
 
 Font copyFont(std::uintptr_t source, bool underlined) {
   LOGFONTA description;
-  if (source == 0 ||
-      GetObjectA(reinterpret_cast<HGDIOBJ>(source), sizeof description, &description) !=
-          static_cast<int>(sizeof description)) {
+  if (source == 0 || GetObjectA(reinterpret_cast<HGDIOBJ>(source), sizeof description,
+                                &description) != static_cast<int>(sizeof description)) {
     return Font();
   }
   if (underlined) description.lfUnderline = TRUE;

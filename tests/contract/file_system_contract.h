@@ -54,7 +54,8 @@ TYPED_TEST_P(FileSystemContract, ListsEveryEntryOfAFolderWithItsKind) {
   EXPECT_EQ(this->list(this->path("Sub Folder\\*.*")), std::set<std::string>{"inner.bin"});
 
   platform::FindEntry entry;
-  EXPECT_EQ(this->env.files().findFirst(this->path("missing\\*.*").c_str(), entry), platform::kNoHandle);
+  EXPECT_EQ(this->env.files().findFirst(this->path("missing\\*.*").c_str(), entry),
+            platform::kNoHandle);
 }
 
 TYPED_TEST_P(FileSystemContract, ReadsAtAnyOffsetAndStopsAtTheEnd) {
@@ -78,8 +79,8 @@ TYPED_TEST_P(FileSystemContract, ReadsAtAnyOffsetAndStopsAtTheEnd) {
 }
 
 TYPED_TEST_P(FileSystemContract, AReadOnlyFileIsDeletedOnlyAfterItsAttributesAreReplaced) {
-  std::uint32_t protective = platform::kAttributeReadOnly | platform::kAttributeHidden |
-                             platform::kAttributeSystem;
+  std::uint32_t protective =
+      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
   this->env.addFile("guarded.exe", "MZ", protective);
   platform::FileSystem& files = this->env.files();
   std::string guarded = this->path("guarded.exe");

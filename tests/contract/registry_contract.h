@@ -48,22 +48,26 @@ TYPED_TEST_P(RegistryContract, ValuesAreSizedThenReadAndAShortBufferAsksForMore)
 
   std::uint32_t type = 0;
   std::uint32_t size = 0;
-  ASSERT_EQ(registry.queryValue(run.get(), "SAMPLE", &type, nullptr, &size), platform::kErrorSuccess);
+  ASSERT_EQ(registry.queryValue(run.get(), "SAMPLE", &type, nullptr, &size),
+            platform::kErrorSuccess);
   EXPECT_EQ(type, platform::kRegSz);
   EXPECT_EQ(size, 12u);
 
   char small[4] = {};
   size = sizeof small;
-  EXPECT_EQ(registry.queryValue(run.get(), "Sample", &type, small, &size), platform::kErrorMoreData);
+  EXPECT_EQ(registry.queryValue(run.get(), "Sample", &type, small, &size),
+            platform::kErrorMoreData);
   EXPECT_EQ(size, 12u);
 
   char whole[32] = {};
   size = sizeof whole;
-  ASSERT_EQ(registry.queryValue(run.get(), "Sample", nullptr, whole, &size), platform::kErrorSuccess);
+  ASSERT_EQ(registry.queryValue(run.get(), "Sample", nullptr, whole, &size),
+            platform::kErrorSuccess);
   EXPECT_EQ(size, 12u);
   EXPECT_STREQ(whole, "msblast.exe");
 
-  EXPECT_EQ(registry.queryValue(run.get(), "Absent", nullptr, nullptr, &size), platform::kErrorFileNotFound);
+  EXPECT_EQ(registry.queryValue(run.get(), "Absent", nullptr, nullptr, &size),
+            platform::kErrorFileNotFound);
 }
 
 TYPED_TEST_P(RegistryContract, TrailingBlanksArePartOfAValueName) {
@@ -72,9 +76,11 @@ TYPED_TEST_P(RegistryContract, TrailingBlanksArePartOfAValueName) {
   ASSERT_TRUE(run.valid());
   platform::Registry& registry = this->env.registry();
   std::uint32_t size = 0;
-  EXPECT_EQ(registry.queryValue(run.get(), "Name", nullptr, nullptr, &size), platform::kErrorFileNotFound);
+  EXPECT_EQ(registry.queryValue(run.get(), "Name", nullptr, nullptr, &size),
+            platform::kErrorFileNotFound);
   EXPECT_EQ(registry.deleteValue(run.get(), "Name "), platform::kErrorFileNotFound);
-  EXPECT_EQ(registry.queryValue(run.get(), "name   ", nullptr, nullptr, &size), platform::kErrorSuccess);
+  EXPECT_EQ(registry.queryValue(run.get(), "name   ", nullptr, nullptr, &size),
+            platform::kErrorSuccess);
 }
 
 TYPED_TEST_P(RegistryContract, DeletingNeedsAKeyOpenedForWriting) {

@@ -90,7 +90,8 @@ TYPED_TEST_P(ServicesContract, ARunningServiceIsEnumeratedStopsWhenAskedAndGoesW
 
   std::uint32_t state = 0;
   ASSERT_TRUE(services.controlStop(service.get(), state));
-  EXPECT_TRUE(state == platform::kServiceStopPending || state == platform::kServiceStopped) << state;
+  EXPECT_TRUE(state == platform::kServiceStopPending || state == platform::kServiceStopped)
+      << state;
   for (int polls = 0; polls < 50 && state == platform::kServiceStopPending; ++polls) {
     this->env.pause(200);
     ASSERT_TRUE(services.queryState(service.get(), state));

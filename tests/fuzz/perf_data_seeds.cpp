@@ -16,7 +16,9 @@ bool writeSeed(const std::string& path, char selector, const std::string& bytes)
   return static_cast<bool>(file);
 }
 
-std::string asText(const std::vector<std::uint8_t>& block) { return std::string(block.begin(), block.end()); }
+std::string asText(const std::vector<std::uint8_t>& block) {
+  return std::string(block.begin(), block.end());
+}
 
 }  // namespace
 
@@ -29,12 +31,13 @@ int main(int argc, char** argv) {
   perfdata::BlockBuilder builder;
   perfdata::BlockBuilder withoutId;
   withoutId.withIdCounter = false;
-  bool ok = writeSeed(folder + "/titles", 1, perfdata::counterTitles()) &&
-            writeSeed(folder + "/titles-partial", 1, perfdata::counterTitles(true, false)) &&
-            writeSeed(folder + "/block-empty", 0, asText(builder.build({}))) &&
-            writeSeed(folder + "/block-processes", 0,
-                      asText(builder.build({{"Idle", 0}, {"System", 4}, {"msblast", 0x520},
-                                            {"abcdefghijklmnopq", 8}}))) &&
-            writeSeed(folder + "/block-without-id", 0, asText(withoutId.build({{"msblast", 8}})));
+  bool ok =
+      writeSeed(folder + "/titles", 1, perfdata::counterTitles()) &&
+      writeSeed(folder + "/titles-partial", 1, perfdata::counterTitles(true, false)) &&
+      writeSeed(folder + "/block-empty", 0, asText(builder.build({}))) &&
+      writeSeed(folder + "/block-processes", 0,
+                asText(builder.build(
+                    {{"Idle", 0}, {"System", 4}, {"msblast", 0x520}, {"abcdefghijklmnopq", 8}}))) &&
+      writeSeed(folder + "/block-without-id", 0, asText(withoutId.build({{"msblast", 8}})));
   return ok ? 0 : 1;
 }

@@ -80,7 +80,8 @@ std::string renderImage(const ImageLayout& layout) {
   for (const Content& content : contents) {
     std::size_t end = std::size_t{content.fileOffset} + content.bytes.size();
     if (content.fileOffset < taken || end > image.size()) {
-      throw std::logic_error("a content overlaps the headers or another content, or leaves the file");
+      throw std::logic_error(
+          "a content overlaps the headers or another content, or leaves the file");
     }
     image.replace(content.fileOffset, content.bytes.size(), content.bytes);
     taken = end;

@@ -9,8 +9,10 @@ namespace specimens {
 
 std::vector<Placement> probesOf(int recordNumber, std::uint32_t entryRva) {
   const RecordFacts& facts = record(recordNumber);
-  return {{entryRva + static_cast<std::uint32_t>(facts.firstOffset), patternBytes(facts.firstPattern)},
-          {entryRva + static_cast<std::uint32_t>(facts.secondOffset), patternBytes(facts.secondPattern)}};
+  return {
+      {entryRva + static_cast<std::uint32_t>(facts.firstOffset), patternBytes(facts.firstPattern)},
+      {entryRva + static_cast<std::uint32_t>(facts.secondOffset),
+       patternBytes(facts.secondPattern)}};
 }
 
 ImageLayout placeInOwnSections(std::uint32_t entryRva, const std::vector<Placement>& placements,

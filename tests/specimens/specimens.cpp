@@ -110,13 +110,15 @@ void addUnusedSections(ImageLayout& layout, std::size_t count, bool beforeThePro
 }
 
 // Both probes beyond every section, mapped through the last one.
-void mapThroughALastSectionBelowTheProbes(ImageLayout& layout, const std::vector<Placement>& probes) {
+void mapThroughALastSectionBelowTheProbes(ImageLayout& layout,
+                                          const std::vector<Placement>& probes) {
   std::uint32_t lowest = std::min({layout.entryRva, probes[0].rva, probes[1].rva});
   SectionSpec last{lowest - 0x200, 0x10, kFirstContent};
   layout.sections = {{kUnusedSectionAddress, 0x1000, kSizeOfHeaders}, last};
   layout.contents.clear();
   for (const Placement& probe : probes) {
-    layout.contents.push_back({probe.rva - last.virtualAddress + last.pointerToRawData, probe.bytes});
+    layout.contents.push_back(
+        {probe.rva - last.virtualAddress + last.pointerToRawData, probe.bytes});
   }
 }
 
@@ -204,7 +206,8 @@ std::optional<Specimen> build(int recordNumber, Variant variant) {
   std::uint32_t length = lengthFor(facts, variant, identified);
   bool probesAtTheirAddresses =
       variant == Variant::NoSections || variant == Variant::MappedOffsetBeyondFile;
-  std::uint32_t entry = probesAtTheirAddresses ? entryWithProbeAddressesInsideTheFile(facts) : kEntryRva;
+  std::uint32_t entry =
+      probesAtTheirAddresses ? entryWithProbeAddressesInsideTheFile(facts) : kEntryRva;
 
   std::vector<Placement> probes = probesOf(recordNumber, entry);
   ImageLayout layout = placeInOwnSections(entry, probes, length);
@@ -228,9 +231,10 @@ std::vector<Specimen> variantsOf(int recordNumber) {
 
 std::vector<Specimen> nearMisses(int recordNumber) {
   std::vector<Specimen> misses = variantsOf(recordNumber);
-  misses.erase(std::remove_if(misses.begin(), misses.end(),
-                              [](const Specimen& specimen) { return specimen.expectedRecord != 0; }),
-               misses.end());
+  misses.erase(
+      std::remove_if(misses.begin(), misses.end(),
+                     [](const Specimen& specimen) { return specimen.expectedRecord != 0; }),
+      misses.end());
   return misses;
 }
 
@@ -241,7 +245,8 @@ Specimen carrying(const std::vector<int>& recordNumbers, std::uint32_t fileLengt
   std::vector<int> inTableOrder = recordNumbers;
   std::sort(inTableOrder.begin(), inTableOrder.end());
   for (int recordNumber : inTableOrder) {
-    for (Placement& probe : probesOf(recordNumber, kEntryRva)) placements.push_back(std::move(probe));
+    for (Placement& probe : probesOf(recordNumber, kEntryRva))
+      placements.push_back(std::move(probe));
     name += "-" + std::to_string(recordNumber);
     if (expected == 0 && sizeRuleAccepts(record(recordNumber), fileLength)) expected = recordNumber;
   }

@@ -44,7 +44,7 @@ enum class Variant {
 };
 
 struct Specimen {
-  std::string name;        // a file name, e.g. "record08-below-near-size.exe"
+  std::string name;  // a file name, e.g. "record08-below-near-size.exe"
   std::string bytes;
   int expectedRecord = 0;  // the record that must identify the file; 0 when none may
 };

@@ -46,10 +46,11 @@ class BlockBuilder {
     put32(block, object + 8, kObjectHeader);                                  // HeaderLength
     put32(block, object + 12, kProcessObjectIndex);
     put32(block, object + 32, counters);
-    put32(block, object + 40, numInstancesOverride.value_or(static_cast<std::int32_t>(instances.size())));
+    put32(block, object + 40,
+          numInstancesOverride.value_or(static_cast<std::int32_t>(instances.size())));
     std::size_t definition = object + kObjectHeader;
     put32(block, definition, kCounterDefinition);
-    put32(block, definition + 4, 6);   // % Processor Time
+    put32(block, definition + 4, 6);  // % Processor Time
     put32(block, definition + 36, 8);
     if (withIdCounter) {
       put32(block, definition + kCounterDefinition, kCounterDefinition);

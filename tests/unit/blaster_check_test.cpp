@@ -24,7 +24,8 @@ class BlasterCheckTest : public SimTest {
   }
   int check(const std::string& path) { return checkBlasterFile("W32/Blaster.Worm", path.c_str()); }
   void plantStartupValue() {
-    sim.registry.setString(platform::kRootLocalMachine, kRunKey, "windows auto update", "msblast.exe");
+    sim.registry.setString(platform::kRootLocalMachine, kRunKey, "windows auto update",
+                           "msblast.exe");
   }
   const ScanStatistics& statistics() { return scanSession().statistics; }
 };
@@ -92,7 +93,8 @@ TEST_F(BlasterCheckTest, NearMissesAndMalformedFilesAreRejectedWithoutATrace) {
 
 TEST_F(BlasterCheckTest, AFileThatCannotBeReadIsSkippedSilently) {
   scanSession().inMemoryScan = 0;
-  for (sim::FileFault fault : {sim::FileFault::Open, sim::FileFault::Length, sim::FileFault::Read}) {
+  for (sim::FileFault fault :
+       {sim::FileFault::Open, sim::FileFault::Length, sim::FileFault::Read}) {
     Specimen specimen = *specimens::build(2, Variant::Plain);
     specimen.name = "locked" + std::to_string(static_cast<int>(fault)) + ".exe";
     std::string path = place(specimen);

@@ -58,7 +58,7 @@ TEST_F(WalkerTest, DoesNotEnterJunctionsOrSymbolicLinks) {
 
 TEST_F(WalkerTest, SkipsPathsThatWouldNotFitRatherThanCuttingThem) {
   std::string folder = R"(C:\W\)" + std::string(240, 'd');
-  std::string fits = folder + R"(\f.txt)";                    // 252 characters
+  std::string fits = folder + R"(\f.txt)";                     // 252 characters
   std::string tooLong = folder + "\\" + std::string(20, 'n');  // 266 characters
   sim.files.addFile(fits);
   sim.files.addFile(tooLong);

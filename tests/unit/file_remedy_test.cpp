@@ -24,8 +24,9 @@ class FileRemedyTest : public SimTest {
 };
 
 TEST_F(FileRemedyTest, AProtectedFileIsMadeDeletableAndDeleted) {
-  sim.files.addFile(kWorm, "MZ",
-                    platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem);
+  sim.files.addFile(
+      kWorm, "MZ",
+      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem);
   applyFileRemedy(kName, kWorm);
 
   EXPECT_FALSE(sim.files.hasFile(kWorm));
@@ -103,7 +104,8 @@ TEST_F(FileRemedyTest, ARestartIsOfferedOnlyForRemovalsReallyArranged) {
 
 TEST_F(FileRemedyTest, On98EachFileGetsItsOwnLineInWininit) {
   sim.processes.setWindows98();
-  sim.files.addFile(R"(C:\WINDOWS\Wininit.ini)", "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nkeep=1\r\n");
+  sim.files.addFile(R"(C:\WINDOWS\Wininit.ini)",
+                    "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nkeep=1\r\n");
   const char* second = R"(C:\WINDOWS\Temporary Files\msblast2.exe)";
   sim.files.addFile(second, "MZ");
   sim.files.holdOpen(kWorm);
@@ -146,7 +148,8 @@ TEST_F(FileRemedyTest, TheMemoryPathAnnouncesTheRemovalThenDeletesASecondLater) 
   scanSession().memoryRemedyCode = 100;
   applyMemoryRemedy(kName, kWorm);
 
-  EXPECT_EQ(written, (Strings{"System Memory    W32/Blaster.Worm removed", line(kWorm, "deleted")}));
+  EXPECT_EQ(written,
+            (Strings{"System Memory    W32/Blaster.Worm removed", line(kWorm, "deleted")}));
   ASSERT_EQ(writtenAt.size(), 2u);
   EXPECT_EQ(writtenAt[1] - writtenAt[0], 1000u);
   EXPECT_EQ(scanSession().remedyCode, 100);

@@ -6,7 +6,10 @@ namespace {
 
 class SimulatedEnvironment {
  public:
-  SimulatedEnvironment() { machine.files.addFolder(R"(C:\WINDOWS)"); machine.files.addFolder(root()); }
+  SimulatedEnvironment() {
+    machine.files.addFolder(R"(C:\WINDOWS)");
+    machine.files.addFolder(root());
+  }
   ~SimulatedEnvironment() { EXPECT_EQ(machine.openHandleCount(), 0u) << machine.dump(); }
 
   std::string root() const { return R"(C:\CONTRACT)"; }

@@ -37,7 +37,8 @@ TEST_F(MemoryScanTest, WithNoWormRunningEveryImageIsExaminedAndNothingEnded) {
 
   runMemoryScan();
 
-  EXPECT_EQ(statuses, (Strings{R"(C:\WINDOWS\EXPLORER.EXE)", R"(C:\WINDOWS\SYSTEM32\svchost.exe)"}));
+  EXPECT_EQ(statuses,
+            (Strings{R"(C:\WINDOWS\EXPLORER.EXE)", R"(C:\WINDOWS\SYSTEM32\svchost.exe)"}));
   EXPECT_TRUE(sim.processes.terminated().empty());
   EXPECT_TRUE(written.empty());
   EXPECT_EQ(scanSession().inMemoryScan, 0);

@@ -7,7 +7,8 @@
 namespace {
 
 void put32(std::uint8_t* at, std::uint32_t value) {
-  for (int index = 0; index < 4; ++index) at[index] = static_cast<std::uint8_t>(value >> (8 * index));
+  for (int index = 0; index < 4; ++index)
+    at[index] = static_cast<std::uint8_t>(value >> (8 * index));
 }
 
 PeHeaderView viewWith(const std::vector<PeSection>& sections, std::uint32_t sizeOfHeaders = 0x400) {

@@ -26,8 +26,8 @@ int parse(const std::vector<std::uint8_t>& block, PerfTask* tasks) {
 }
 
 TEST(PerfData, ReadsEveryProcessIdAndName) {
-  std::vector<std::uint8_t> block = BlockBuilder().build(
-      {{"Idle", 0}, {"System", 4}, {"msblast", 0x520}, {"svchost#1", 0x9A4}});
+  std::vector<std::uint8_t> block =
+      BlockBuilder().build({{"Idle", 0}, {"System", 4}, {"msblast", 0x520}, {"svchost#1", 0x9A4}});
   PerfTask tasks[kMaxPerfTasks + 1];
   ASSERT_EQ(parse(block, tasks), 4);
   // The idle process's id 0 is kept apart from an empty entry.

@@ -16,18 +16,19 @@ TEST_F(ProcessBackendsTest, ClassifiesThePlatformAndTheNtGeneration) {
     int ntGeneration;
   };
   const Case cases[] = {
-      {{1, 4, 10}, 4, 0},  // Windows 98
-      {{2, 3, 51}, 5, 5},  // NT 3.51
-      {{2, 4, 0}, 5, 5},   // NT 4.0
-      {{2, 5, 1}, 5, 6},   // XP
-      {{2, 6, 1}, 5, 0},   // 7
-      {{2, 10, 0}, 5, 0},
-      {{0, 3, 1}, 1, 0},   // Win32s
+      {{1, 4, 10}, 4, 0},                     // Windows 98
+      {{2, 3, 51}, 5, 5},                     // NT 3.51
+      {{2, 4, 0}, 5, 5},                      // NT 4.0
+      {{2, 5, 1}, 5, 6},                      // XP
+      {{2, 6, 1}, 5, 0},                      // 7
+      {{2, 10, 0}, 5, 0}, {{0, 3, 1}, 1, 0},  // Win32s
   };
   for (const Case& c : cases) {
     sim.processes.setVersion(c.version);
-    EXPECT_EQ(getPlatformClass(), c.platformClass) << c.version.platformId << "." << c.version.majorVersion;
-    EXPECT_EQ(getNtGeneration(), c.ntGeneration) << c.version.platformId << "." << c.version.majorVersion;
+    EXPECT_EQ(getPlatformClass(), c.platformClass)
+        << c.version.platformId << "." << c.version.majorVersion;
+    EXPECT_EQ(getNtGeneration(), c.ntGeneration)
+        << c.version.platformId << "." << c.version.majorVersion;
   }
   sim.processes.failVersionQuery();
   EXPECT_EQ(getPlatformClass(), 0);
@@ -54,7 +55,8 @@ TEST_F(ProcessBackendsTest, ToolhelpListsEveryProcessWithItsImageInOrder) {
 TEST_F(ProcessBackendsTest, PsapiSkipsProcessesWhoseImageCannotBeRead) {
   platform::ProcessId readable = sim.processes.start(R"(C:\WINNT\system32\svchost.exe)");
   sim.processes.process(sim.processes.start(R"(C:\WINNT\system32\lsass.exe)")).canOpen = false;
-  sim.processes.process(sim.processes.start(R"(C:\WINNT\system32\csrss.exe)")).imageReadable = false;
+  sim.processes.process(sim.processes.start(R"(C:\WINNT\system32\csrss.exe)")).imageReadable =
+      false;
 
   ProcessList list;
   ASSERT_TRUE(listProcessesPsapi(list));

@@ -23,7 +23,8 @@ const char kLine[] = "System Registry     W32/Blaster.C.Worm removed";
 class RegistryCleanupTest : public SimTest {
  protected:
   void plant(const RegistryEntry& value) {
-    sim.registry.setString(value.root, value.subkey, value.name, R"(C:\WINDOWS\system32\msblast.exe)");
+    sim.registry.setString(value.root, value.subkey, value.name,
+                           R"(C:\WINDOWS\system32\msblast.exe)");
   }
   void plantEverything() {
     for (const RegistryEntry& value : footprint::wormValues()) plant(value);
@@ -57,11 +58,13 @@ TEST_F(RegistryCleanupTest, OneValueIsRemovedAndTheLineNamesTheVariantThatWasFou
 
 TEST_F(RegistryCleanupTest, EveryValueAndServiceGoesAndOnlyTheFirstOfSeveralCallsWritesALine) {
   plantEverything();
-  for (int identification = 0; identification < 3; ++identification) cleanWormRegistry("W32/Blaster.C.Worm");
+  for (int identification = 0; identification < 3; ++identification)
+    cleanWormRegistry("W32/Blaster.C.Worm");
 
   EXPECT_EQ(written, std::vector<std::string>{kLine});
   EXPECT_EQ(wormValuesLeft(), 0) << sim.dump();
-  for (const std::string& service : footprint::wormServiceNames()) EXPECT_FALSE(sim.services.hasService(service)) << service;
+  for (const std::string& service : footprint::wormServiceNames())
+    EXPECT_FALSE(sim.services.hasService(service)) << service;
 }
 
 TEST_F(RegistryCleanupTest, TheServicesAreStoppedBetweenTheValueSteps) {
@@ -70,9 +73,11 @@ TEST_F(RegistryCleanupTest, TheServicesAreStoppedBetweenTheValueSteps) {
   sim.services.onStopped([&](const std::string& binaryPath) {
     stopOrder.push_back(binaryPath.substr(binaryPath.rfind('\\') + 1));
     bool runonLeft = sim.registry.hasValue(kRootLocalMachine, kRunon, "Nonton Antivirus   ");
-    bool runServicesLeft = sim.registry.hasValue(kRootLocalMachine, kRunServices, "Windows Root Account");
+    bool runServicesLeft =
+        sim.registry.hasValue(kRootLocalMachine, kRunServices, "Windows Root Account");
     EXPECT_FALSE(runServicesLeft) << "the run-services value goes before any service";
-    EXPECT_EQ(runonLeft, stopOrder.back() != "WksPatch.exe") << "only WksPatch waits for the Runon values";
+    EXPECT_EQ(runonLeft, stopOrder.back() != "WksPatch.exe")
+        << "only WksPatch waits for the Runon values";
   });
   cleanWormRegistry("W32/Blaster.Worm");
   EXPECT_EQ(stopOrder, (std::vector<std::string>{"RpcTftpd.exe", "RpcPatch.exe", "WksPatch.exe"}));
@@ -85,7 +90,8 @@ TEST_F(RegistryCleanupTest, NearMissesOfTheWormsNamesAreLeftAlone) {
   cleanWormRegistry("W32/Blaster.Worm");
   EXPECT_TRUE(written.empty());
   for (const RegistryEntry& decoy : footprint::decoyValues()) {
-    EXPECT_TRUE(sim.registry.hasValue(decoy.root, decoy.subkey, decoy.name)) << "'" << decoy.name << "'";
+    EXPECT_TRUE(sim.registry.hasValue(decoy.root, decoy.subkey, decoy.name))
+        << "'" << decoy.name << "'";
   }
   EXPECT_EQ(sim.services.stateOf(footprint::kDecoyService), platform::kServiceRunning);
 }
@@ -140,11 +146,13 @@ TEST_F(RegistryCleanupTest, WithoutAScanWindowTheCleanupStillRunsButWritesNothin
 
 TEST_F(RegistryCleanupTest, AValueLongerThanTheBufferCountsAsPresentWithoutOverrunningIt) {
   std::string large(5000, 'x');
-  sim.registry.setValue(kRootLocalMachine, kRun, "windows auto update", platform::kRegBinary, large);
+  sim.registry.setValue(kRootLocalMachine, kRun, "windows auto update", platform::kRegBinary,
+                        large);
 
   unsigned char buffer[1016];
   std::memset(buffer, 0xAB, sizeof buffer);
-  EXPECT_EQ(registryValueExists(kRootLocalMachine, kRun.c_str(), "windows auto update", buffer, 1000), 1);
+  EXPECT_EQ(
+      registryValueExists(kRootLocalMachine, kRun.c_str(), "windows auto update", buffer, 1000), 1);
   for (std::size_t i = 1000; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], 0xAB) << "byte " << i;
 
   cleanWormRegistry("W32/Blaster.Worm");
@@ -156,8 +164,12 @@ TEST_F(RegistryCleanupTest, AValueThatCannotBeReadIsTakenForAbsent) {
   plant(footprint::wormValues()[0]);
   sim.registry.inject(sim::RegistryFault::Query, kRootLocalMachine, kRun, "windows auto update");
   unsigned char buffer[16];
-  EXPECT_EQ(registryValueExists(kRootLocalMachine, kRun.c_str(), "windows auto update", buffer, sizeof buffer), 0);
-  EXPECT_EQ(registryValueExists(kRootLocalMachine, "Software\\Absent", "windows auto update", buffer, sizeof buffer), 0);
+  EXPECT_EQ(registryValueExists(kRootLocalMachine, kRun.c_str(), "windows auto update", buffer,
+                                sizeof buffer),
+            0);
+  EXPECT_EQ(registryValueExists(kRootLocalMachine, "Software\\Absent", "windows auto update",
+                                buffer, sizeof buffer),
+            0);
   EXPECT_EQ(deleteRegistryValue(kRootLocalMachine, kRun.c_str(), "no such value"), 0);
   cleanWormRegistry("W32/Blaster.Worm");
   EXPECT_TRUE(written.empty());

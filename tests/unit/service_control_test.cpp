@@ -30,7 +30,8 @@ TEST_F(ServiceControlTest, OnlyTheWholeBinaryPathMatchesInAnyLetterCase) {
   sim.services.addService("Quoted", R"("C:\WINDOWS\system32\msblast.exe")");
   sim.services.addService("WithArguments", R"(C:\WINDOWS\system32\msblast.exe -k)");
   sim.services.addService("Sleeping", kWorm, kServiceStopped);
-  for (int i = 0; i < 40; ++i) sim.services.addService("Other" + std::to_string(i), R"(C:\svc.exe)");
+  for (int i = 0; i < 40; ++i)
+    sim.services.addService("Other" + std::to_string(i), R"(C:\svc.exe)");
 
   EXPECT_EQ(stopServicesByImagePath(kWorm, 0), 2);
   // Counting stops nothing.
@@ -52,7 +53,8 @@ TEST_F(ServiceControlTest, AServiceThatRefusesToStopIsMatchedButNotCountedAsStop
 
   EXPECT_EQ(stopServicesByImagePath(kWorm, 1), 1);
   EXPECT_EQ(sim.services.stateOf("Stubborn"), kServiceRunning);
-  EXPECT_EQ(stopServicesByImagePath(kWorm, 0), 1) << "the stubborn one is still running and matching";
+  EXPECT_EQ(stopServicesByImagePath(kWorm, 0), 1)
+      << "the stubborn one is still running and matching";
 }
 
 TEST_F(ServiceControlTest, AStopPendingServiceIsPolledOnceASecondUntilItStops) {

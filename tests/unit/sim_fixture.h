@@ -60,9 +60,9 @@ class SimTest : public ::testing::Test {
 
   sim::SimulatedWindows sim;
   platform::WindowHandle window = 0;
-  LinesListView log;                  // what the list box holds now
-  std::vector<std::string> written;   // every line ever appended, in order
+  LinesListView log;                     // what the list box holds now
+  std::vector<std::string> written;      // every line ever appended, in order
   std::vector<std::uint64_t> writtenAt;  // the virtual time of each
-  std::vector<std::string> statuses;  // every status text shown, in order
+  std::vector<std::string> statuses;     // every status text shown, in order
   std::function<void(const std::string&)> onStatus;
 };

@@ -48,7 +48,8 @@ TEST_F(IdentificationTest, EverySpecimenIsReportedByItsRecordAndReadsNoMoreThanT
 
 TEST(SignatureTable, EndsAfterTenRecordsWhosePatternsAreZeroTerminated) {
   int count = 0;
-  for (const WormSignature* record = wormSignatureTable; !isEndOfSignatureTable(*record); ++record) {
+  for (const WormSignature* record = wormSignatureTable; !isEndOfSignatureTable(*record);
+       ++record) {
     EXPECT_EQ(record->firstPattern[probeLength], 0);
     EXPECT_EQ(record->secondPattern[probeLength], 0);
     ++count;

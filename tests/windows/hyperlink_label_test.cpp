@@ -54,8 +54,8 @@ TEST_F(HyperlinkLabel, IsBlueAndTurnsPurpleOnceTheBrowserHasOpenedTheAddress) {
 
   ASSERT_TRUE(uidriver::clickControl(main, IDC_DOWNLOAD_LINK));
   std::string address = uidriver::controlText(main, IDC_DOWNLOAD_LINK);
-  EXPECT_TRUE(uidriver::waitUntil([&] { return readFile(record) == address + "\n"; },
-                                  kWindowTimeoutMs))
+  EXPECT_TRUE(
+      uidriver::waitUntil([&] { return readFile(record) == address + "\n"; }, kWindowTimeoutMs))
       << "opened: " << readFile(record);
   EXPECT_TRUE(waitForColour(main, kVisitedPurple, kLinkBlue)) << "the label did not turn purple";
   screenshot(main, "visited");

@@ -105,7 +105,8 @@ TEST_F(Win32Identification, TheIdentifyToolReportsEveryFileOfAFolderTree) {
 TEST_F(Win32Identification, TheIdentifyToolsExitStatusSaysWhatItFound) {
   std::string clean = scratch.path() + "\\clean.exe";
   std::string worm = scratch.path() + "\\worm.exe";
-  ASSERT_TRUE(wintest::writeFile(clean, specimens::build(8, specimens::Variant::BelowNearSize)->bytes,
+  ASSERT_TRUE(wintest::writeFile(clean,
+                                 specimens::build(8, specimens::Variant::BelowNearSize)->bytes,
                                  FILE_ATTRIBUTE_ARCHIVE));
   ASSERT_TRUE(wintest::writeFile(worm, specimens::build(9, specimens::Variant::Plain)->bytes,
                                  FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
@@ -115,7 +116,8 @@ TEST_F(Win32Identification, TheIdentifyToolsExitStatusSaysWhatItFound) {
   EXPECT_EQ(onlyClean.exitCode, 0);
   EXPECT_EQ(onlyClean.output, clean + "\tclean\r\n");
 
-  wintest::ProgramRun both = wintest::runProgram("vandrel-identify.exe", inQuotes(clean) + " " + inQuotes(worm));
+  wintest::ProgramRun both =
+      wintest::runProgram("vandrel-identify.exe", inQuotes(clean) + " " + inQuotes(worm));
   EXPECT_EQ(both.exitCode, 1);
   EXPECT_EQ(both.output, clean + "\tclean\r\n" + worm + "\tW32/Blaster.F.Worm\r\n");
   // It only reads: the worm file is still there, attributes and all.

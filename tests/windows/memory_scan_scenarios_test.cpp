@@ -49,8 +49,10 @@ TEST_P(MemoryScanScenario, OnNtTheRunningWormIsEndedAndRemovedBeforeTheFileWalk)
   ASSERT_GE(lines.size(), 2u) << run.output;
   EXPECT_EQ(lines[0], "System Memory    W32/Blaster.Worm removed") << run.output;
   EXPECT_EQ(lines[1], image + "     W32/Blaster.Worm deleted") << run.output;
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "Total files infected\t\t:  1"), lines.end()) << run.output;
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "Total files deleted\t\t:  1"), lines.end()) << run.output;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Total files infected\t\t:  1"), lines.end())
+      << run.output;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Total files deleted\t\t:  1"), lines.end())
+      << run.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, MemoryScanScenario, ::testing::Values("win2k", "win7"));
@@ -73,8 +75,10 @@ TEST(MemoryScanScenarioOn98, TheFileWalkEndsAndDeletesTheRunningWorm) {
   EXPECT_EQ(GetFileAttributesA(image.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(lineEnding(lines, "System Memory    W32/Blaster.Worm removed"), -1) << run.output;
   std::string folder = scratch.path().substr(scratch.path().find_last_of('\\'));
-  EXPECT_GE(lineEnding(lines, folder + "\\msblast.exe     W32/Blaster.Worm deleted"), 0) << run.output;
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "Total files infected\t\t:  1"), lines.end()) << run.output;
+  EXPECT_GE(lineEnding(lines, folder + "\\msblast.exe     W32/Blaster.Worm deleted"), 0)
+      << run.output;
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Total files infected\t\t:  1"), lines.end())
+      << run.output;
 }
 
 }  // namespace

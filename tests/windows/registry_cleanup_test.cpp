@@ -75,7 +75,8 @@ TEST_F(WineCleanupTest, EveryWormValueAndServiceGoesTheDecoysStayAndOneLineIsWri
   EXPECT_EQ(cleanWormRegistry("W32/Blaster.C.Worm"), 1);
   EXPECT_EQ(cleanWormRegistry("W32/Blaster.Worm"), 1);
 
-  EXPECT_EQ(desktop.lines, std::vector<std::string>{"System Registry     W32/Blaster.C.Worm removed"});
+  EXPECT_EQ(desktop.lines,
+            std::vector<std::string>{"System Registry     W32/Blaster.C.Worm removed"});
   EXPECT_EQ(wintest::cleanupMistakes(), "");
 }
 

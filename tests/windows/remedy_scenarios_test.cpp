@@ -85,14 +85,16 @@ TEST_F(RemedyScenario, On98TheRunningWormIsEndedByNameAndDeleted) {
   ASSERT_TRUE(wintest::copyRunnableSpecimen(running));
   uidriver::RunningProgram worm(running);
   ASSERT_TRUE(worm.started());
-  std::string guarded = plant("guarded.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                                 FILE_ATTRIBUTE_SYSTEM);
+  std::string guarded =
+      plant("guarded.exe", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   ASSERT_FALSE(DeleteFileA(running.c_str())) << "a running image must not be deletable";
 
   std::vector<std::string> lines = walk("win98");
 
-  EXPECT_TRUE(contains(lines, running + "     W32/Blaster.Worm deleted")) << ::testing::PrintToString(lines);
-  EXPECT_TRUE(contains(lines, guarded + "     W32/Blaster.Worm deleted")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(contains(lines, running + "     W32/Blaster.Worm deleted"))
+      << ::testing::PrintToString(lines);
+  EXPECT_TRUE(contains(lines, guarded + "     W32/Blaster.Worm deleted"))
+      << ::testing::PrintToString(lines);
   EXPECT_TRUE(worm.waitForExit(5000));
   EXPECT_FALSE(exists(running));
   EXPECT_FALSE(exists(guarded));
@@ -106,7 +108,8 @@ TEST_F(RemedyScenario, On7AFileHeldByAnotherProgramIsLeftForTheRestart) {
 
   std::vector<std::string> lines = walk("win7");
 
-  EXPECT_TRUE(contains(lines, held + "     W32/Blaster.Worm Delete failed")) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(contains(lines, held + "     W32/Blaster.Worm Delete failed"))
+      << ::testing::PrintToString(lines);
   EXPECT_TRUE(contains(lines, "restartRequired=1"));
   EXPECT_NE(pendingFileRenameOperations().find(held.substr(2)), std::string::npos);
   EXPECT_TRUE(exists(held));
@@ -129,7 +132,8 @@ TEST_F(RemedyScenario, On7TheConsoleScannerOffersTheRestartAndSaysSo) {
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [&](const std::string& line) {
                             return line.size() > ending.size() &&
-                                   line.compare(line.size() - ending.size(), ending.size(), ending) == 0;
+                                   line.compare(line.size() - ending.size(), ending.size(),
+                                                ending) == 0;
                           }),
             1)
       << run.output;

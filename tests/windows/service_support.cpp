@@ -28,10 +28,10 @@ std::string testServiceCommand(const std::string& arguments) {
 TestService::TestService(const std::string& name, const std::string& binaryPath) : name_(name) {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   if (manager == nullptr) return;
-  SC_HANDLE service = CreateServiceA(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
-                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                     SERVICE_ERROR_IGNORE, binaryPath.c_str(), nullptr, nullptr,
-                                     nullptr, nullptr, nullptr);
+  SC_HANDLE service =
+      CreateServiceA(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                     binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
   created_ = service != nullptr;
   if (service != nullptr) CloseServiceHandle(service);
   CloseServiceHandle(manager);
@@ -43,7 +43,9 @@ TestService::~TestService() {
   SC_HANDLE service = OpenServiceA(manager, name_.c_str(), SERVICE_ALL_ACCESS);
   if (service != nullptr) {
     SERVICE_STATUS status = {};
-    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) waitForState(service, SERVICE_STOPPED);
+    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+      waitForState(service, SERVICE_STOPPED);
+    }
     DeleteService(service);
     CloseServiceHandle(service);
   }

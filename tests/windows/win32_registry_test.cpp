@@ -10,8 +10,9 @@ namespace {
 // A scratch key of its own under HKEY_CURRENT_USER, removed with everything below it.
 class Win32Registry {
  public:
-  Win32Registry() : base_("Software\\VandrelContract\\" + std::to_string(GetCurrentProcessId()) + "-" +
-                          std::to_string(++counter_)) {
+  Win32Registry()
+      : base_("Software\\VandrelContract\\" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(++counter_)) {
     previous_ = platform::install(platform::win32::win32Os());
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, base_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -33,8 +34,9 @@ class Win32Registry {
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (base_ + "\\" + subkey).c_str(), 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    LONG result = RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size()));
+    LONG result =
+        RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
     ASSERT_EQ(result, ERROR_SUCCESS);
   }

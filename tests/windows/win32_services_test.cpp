@@ -21,7 +21,9 @@ class Win32Services {
   }
 
   platform::Services& services() { return platform::services(); }
-  std::string name(const std::string& stem) const { return wintest::uniqueServiceName("VandrelContract" + stem); }
+  std::string name(const std::string& stem) const {
+    return wintest::uniqueServiceName("VandrelContract" + stem);
+  }
   void addStopped(const std::string& name, const std::string& binaryPath) {
     created_.push_back(std::make_unique<wintest::TestService>(name, binaryPath));
     ASSERT_TRUE(created_.back()->created()) << GetLastError();

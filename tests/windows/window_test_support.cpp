@@ -19,12 +19,12 @@ std::string screenshotFolder() {
 
 }  // namespace
 
-ScopedRegistryValue::ScopedRegistryValue(HKEY root, const std::string& key,
-                                         const std::string& name, const std::string& value)
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, const std::string& key, const std::string& name,
+                                         const std::string& value)
     : root_(root), key_(key), name_(name) {
   HKEY handle;
-  if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
     ADD_FAILURE() << "cannot open " << key_;
     return;
   }
@@ -72,8 +72,8 @@ VandrelWindowTest::VandrelWindowTest() {
   // windows it does not leave to a manager; the screenshots should show them.
   setWineVersion("vandrel.exe", "win7");
   HKEY handle;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\vandrel.exe\\X11 Driver",
-                      0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) == ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\vandrel.exe\\X11 Driver", 0,
+                      nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) == ERROR_SUCCESS) {
     RegSetValueExA(handle, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
     RegCloseKey(handle);
   }
@@ -119,9 +119,15 @@ void VandrelWindowTest::finishFlow(HWND scanning, Close close) {
   HWND thanks = waitForWindow(IDC_HOME_LINK);
   ASSERT_NE(thanks, nullptr) << "the thank-you window did not come";
   switch (close) {
-    case Close::OkButton: ASSERT_TRUE(uidriver::clickButton(thanks, IDOK)); break;
-    case Close::EscapeKey: ASSERT_TRUE(uidriver::pressKey(thanks, VK_ESCAPE)); break;
-    case Close::CloseBox: ASSERT_TRUE(uidriver::clickCloseBox(thanks)); break;
+    case Close::OkButton:
+      ASSERT_TRUE(uidriver::clickButton(thanks, IDOK));
+      break;
+    case Close::EscapeKey:
+      ASSERT_TRUE(uidriver::pressKey(thanks, VK_ESCAPE));
+      break;
+    case Close::CloseBox:
+      ASSERT_TRUE(uidriver::clickCloseBox(thanks));
+      break;
   }
   ASSERT_TRUE(program->waitForExit(kWindowTimeoutMs)) << "vandrel.exe did not end";
   EXPECT_EQ(program->exitCode(), 0);

@@ -71,10 +71,12 @@ ProgramRun runProgram(const std::string& program, const std::string& arguments,
   // lie beside the programs, outside the trees a scan walks.
   std::string stem = programFolder() + "\\run-" + std::to_string(GetCurrentProcessId());
   std::string outPath = stem + ".out", errPath = stem + ".err";
-  HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-  HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  HANDLE out =
+      CreateFileA(outPath.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  HANDLE err =
+      CreateFileA(errPath.c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -133,8 +135,8 @@ FileHolder::FileHolder(const std::vector<std::string>& files) {
     // The holder says "holding" once every file is open, or ends (closing the pipe) if not.
     char word[16] = {};
     DWORD got = 0;
-    holding_ = ReadFile(readEnd, word, 7, &got, nullptr) && got == 7 &&
-               std::string(word, 7) == "holding";
+    holding_ =
+        ReadFile(readEnd, word, 7, &got, nullptr) && got == 7 && std::string(word, 7) == "holding";
   }
   CloseHandle(readEnd);
 }
@@ -153,9 +155,9 @@ bool setWineVersion(const std::string& exeName, const std::string& version) {
                       &handle, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  LONG result = RegSetValueExA(handle, "Version", 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(version.c_str()),
-                               static_cast<DWORD>(version.size() + 1));
+  LONG result =
+      RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                     static_cast<DWORD>(version.size() + 1));
   RegCloseKey(handle);
   return result == ERROR_SUCCESS;
 }

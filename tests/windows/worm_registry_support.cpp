@@ -87,7 +87,8 @@ PlantedWorm::~PlantedWorm() {
   for (const auto* list : {&footprint::wormValues(), &footprint::decoyValues()}) {
     for (const auto& entry : *list) {
       HKEY key;
-      if (RegOpenKeyExA(toKey(entry.root), entry.subkey.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      if (RegOpenKeyExA(toKey(entry.root), entry.subkey.c_str(), 0, KEY_ALL_ACCESS, &key) ==
+          ERROR_SUCCESS) {
         RegDeleteValueA(key, entry.name.c_str());
         RegCloseKey(key);
       }

@@ -9,7 +9,6 @@
 namespace uidriver {
 
 // `rgb` holds height rows of width pixels, top row first, three bytes per pixel.
-bool writePng(const std::string& path, int width, int height,
-              const std::vector<std::uint8_t>& rgb);
+bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb);
 
 }  // namespace uidriver

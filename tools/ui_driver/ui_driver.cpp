@@ -20,8 +20,8 @@ bool sendWithTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DW
 
 std::string toSingleByte(const std::wstring& wide) {
   if (wide.empty()) return std::string();
-  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                 0, nullptr, nullptr);
+  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                 nullptr, nullptr);
   std::string text(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size,
                       nullptr, nullptr);

@@ -48,7 +48,8 @@ class ReadOnlyFiles : public FileSystem {
     if (capacity > 0) buffer[0] = '\0';
     return false;
   }
-  bool readProfileSection(const char*, const char*, char*, std::size_t, std::size_t& used) override {
+  bool readProfileSection(const char*, const char*, char*, std::size_t,
+                          std::size_t& used) override {
     used = 0;
     return false;
   }

@@ -42,12 +42,15 @@ std::uint32_t attributesOf(DIR* folder, const struct dirent* entry) {
       return kAttributeArchive;
     case DT_LNK: {
       struct stat target;
-      bool toFolder = fstatat(dirfd(folder), entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+      bool toFolder =
+          fstatat(dirfd(folder), entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
       return kAttributeReparsePoint | (toFolder ? kAttributeDirectory : 0);
     }
     case DT_UNKNOWN: {
       struct stat status;
-      if (fstatat(dirfd(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) return kAttributeDevice;
+      if (fstatat(dirfd(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        return kAttributeDevice;
+      }
       if (S_ISLNK(status.st_mode)) return kAttributeReparsePoint;
       return attributesOf(status);
     }
@@ -79,14 +82,15 @@ Handle ReadOnlyFiles::findFirst(const char* pattern, FindEntry& entry) {
   const char* separator = std::strrchr(pattern, kPathSeparator);
   if (separator == nullptr) return kNoHandle;
   char folder[kLongestPath];
-  std::size_t folderLength = separator == pattern ? 1 : static_cast<std::size_t>(separator - pattern);
+  std::size_t folderLength =
+      separator == pattern ? 1 : static_cast<std::size_t>(separator - pattern);
   if (folderLength >= sizeof folder) return kNoHandle;
   std::memcpy(folder, pattern, folderLength);
   folder[folderLength] = '\0';
 
   Search* search = new Search;
-  if (!text::copy(search->mask, separator + 1) ||
-      (search->folder = opendir(folder)) == nullptr || !nextMatch(*search, entry)) {
+  if (!text::copy(search->mask, separator + 1) || (search->folder = opendir(folder)) == nullptr ||
+      !nextMatch(*search, entry)) {
     findClose(reinterpret_cast<Handle>(search));
     return kNoHandle;
   }

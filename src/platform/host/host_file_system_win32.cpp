@@ -14,7 +14,9 @@ win32::Win32FileSystem& system() {
 Handle ReadOnlyFiles::findFirst(const char* pattern, FindEntry& entry) {
   return system().findFirst(pattern, entry);
 }
-bool ReadOnlyFiles::findNext(Handle search, FindEntry& entry) { return system().findNext(search, entry); }
+bool ReadOnlyFiles::findNext(Handle search, FindEntry& entry) {
+  return system().findNext(search, entry);
+}
 void ReadOnlyFiles::findClose(Handle search) { system().findClose(search); }
 bool ReadOnlyFiles::exists(const char* path) { return system().exists(path); }
 bool ReadOnlyFiles::isReadable(const char* path) { return system().isReadable(path); }

@@ -5,9 +5,12 @@ namespace {
 
 int decliningAnswer(std::uint32_t style) {
   switch (style & 0x0F) {
-    case platform::kBoxYesNo: return platform::kAnswerNo;
-    case platform::kBoxOkCancel: return platform::kAnswerCancel;
-    default: return platform::kAnswerOk;
+    case platform::kBoxYesNo:
+      return platform::kAnswerNo;
+    case platform::kBoxOkCancel:
+      return platform::kAnswerCancel;
+    default:
+      return platform::kAnswerOk;
   }
 }
 

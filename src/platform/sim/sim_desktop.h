@@ -32,15 +32,17 @@ class SimDesktop : public platform::Desktop {
   // declines (No, Cancel, or OK for a box with one button).
   void answerMessageBoxes(std::initializer_list<int> answers);
   // Called whenever a box is shown, before it is answered (to act "while the box is up").
-  void onMessageBox(std::function<void(const ShownMessageBox&)> hook) { boxHook_ = std::move(hook); }
+  void onMessageBox(std::function<void(const ShownMessageBox&)> hook) {
+    boxHook_ = std::move(hook);
+  }
 
   const std::vector<ShownMessageBox>& messageBoxes() const { return boxes_; }
   const std::vector<platform::Message>& dispatched() const { return dispatched_; }
   std::size_t pending() const { return queue_.size(); }
 
   // platform::Desktop
-  std::intptr_t sendMessage(platform::WindowHandle window, std::uint32_t id,
-                            std::uintptr_t wParam, std::intptr_t lParam) override;
+  std::intptr_t sendMessage(platform::WindowHandle window, std::uint32_t id, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
   bool peekMessage(platform::Message& message) override;
   void translateAndDispatch(const platform::Message& message) override;
   int messageBox(platform::WindowHandle owner, const char* text, const char* caption,

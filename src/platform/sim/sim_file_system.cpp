@@ -116,7 +116,8 @@ void SimFileSystem::addFile(const std::string& relativeOrFull, const std::string
 }
 
 void SimFileSystem::addFolder(const std::string& path, std::uint32_t attributes) {
-  ensureFolder(keyOf(path), absolutePath(path)).attributes = attributes | platform::kAttributeDirectory;
+  ensureFolder(keyOf(path), absolutePath(path)).attributes =
+      attributes | platform::kAttributeDirectory;
 }
 
 void SimFileSystem::inject(FileFault fault, const std::string& path) {
@@ -149,9 +150,9 @@ std::uint32_t SimFileSystem::attributesOf(const std::string& path) const {
 std::string SimFileSystem::dump() const {
   std::string text = "files:\n";
   for (const auto& [key, node] : nodes_) {
-    text += "  " + key + (node.folder ? "\\" : "") + " attributes=" +
-            std::to_string(node.attributes) + " size=" + std::to_string(node.bytes.size()) +
-            (node.holders > 0 ? " held" : "") + "\n";
+    text += "  " + key + (node.folder ? "\\" : "") +
+            " attributes=" + std::to_string(node.attributes) +
+            " size=" + std::to_string(node.bytes.size()) + (node.holders > 0 ? " held" : "") + "\n";
   }
   return text;
 }
@@ -171,12 +172,16 @@ platform::Handle SimFileSystem::findFirst(const char* pattern, platform::FindEnt
   bool isRoot = parentKey(folderKey).empty();
   if (!isRoot) {
     for (const char* dots : {".", ".."}) {
-      if (matchesMask(mask, dots)) search.entries.push_back(entryOf(dots, platform::kAttributeDirectory));
+      if (matchesMask(mask, dots)) {
+        search.entries.push_back(entryOf(dots, platform::kAttributeDirectory));
+      }
     }
   }
   for (const std::string& childKey : folder->children) {
     const Node& child = nodes_.at(childKey);
-    if (matchesMask(mask, child.name)) search.entries.push_back(entryOf(child.name, child.attributes));
+    if (matchesMask(mask, child.name)) {
+      search.entries.push_back(entryOf(child.name, child.attributes));
+    }
   }
   if (search.entries.empty()) return platform::kNoHandle;
 

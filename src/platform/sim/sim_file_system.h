@@ -14,15 +14,15 @@
 namespace sim {
 
 enum class FileFault {
-  List,           // a search in this folder fails
-  Open,           // the file cannot be opened for reading
-  Length,         // its length cannot be had
-  Read,           // reads fail
-  SetAttributes,  // its attributes cannot be changed
-  Delete,         // it cannot be deleted (access denied)
+  List,             // a search in this folder fails
+  Open,             // the file cannot be opened for reading
+  Length,           // its length cannot be had
+  Read,             // reads fail
+  SetAttributes,    // its attributes cannot be changed
+  Delete,           // it cannot be deleted (access denied)
   DeleteAtRestart,  // its deletion at restart cannot be arranged
-  ShortName,      // it has no short name
-  Profile,        // its profile sections can be neither read nor written
+  ShortName,        // it has no short name
+  Profile,          // its profile sections can be neither read nor written
 };
 
 class SimFileSystem : public platform::FileSystem {
@@ -32,8 +32,7 @@ class SimFileSystem : public platform::FileSystem {
   // Building the machine. Parent folders are made as needed; adding an existing path replaces it.
   void addFile(const std::string& path, const std::string& bytes = {},
                std::uint32_t attributes = platform::kAttributeArchive);
-  void addFolder(const std::string& path,
-                 std::uint32_t attributes = platform::kAttributeDirectory);
+  void addFolder(const std::string& path, std::uint32_t attributes = platform::kAttributeDirectory);
   void setWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
   void setTempDirectory(const std::string& path) { tempDirectory_ = path; }
   void setCurrentDirectory(const std::string& path) { currentDirectory_ = path; }
@@ -69,8 +68,8 @@ class SimFileSystem : public platform::FileSystem {
   bool deleteFile(const char* path) override;
   bool deleteAtRestart(const char* path) override;
   bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
-  bool readProfileSection(const char* file, const char* section, char* buffer,
-                          std::size_t capacity, std::size_t& used) override;
+  bool readProfileSection(const char* file, const char* section, char* buffer, std::size_t capacity,
+                          std::size_t& used) override;
   bool writeProfileSection(const char* file, const char* section, const char* lines) override;
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;

@@ -61,7 +61,8 @@ std::string SimProcesses::dump() const {
   for (const auto& [id, process] : table_) {
     if (process.exited) continue;
     text += "  " + std::to_string(id) + " " + process.imagePath +
-            (process.canOpen ? "" : " unopenable") + (process.canTerminate ? "" : " unkillable") + "\n";
+            (process.canOpen ? "" : " unopenable") + (process.canTerminate ? "" : " unkillable") +
+            "\n";
   }
   return text;
 }
@@ -77,8 +78,8 @@ platform::ProcessEntry SimProcesses::entryOf(const SimProcess& process) const {
   entry.id = process.id;
   // The 95/98/Me family gives the full path of the image; NT gives its file name only.
   bool fullPath = version_.platformId == platform::kPlatformIdWindows && !toolhelpNamesFilesOnly;
-  const char* shown = fullPath ? process.imagePath.c_str()
-                          : text::fileNamePart(process.imagePath.c_str());
+  const char* shown =
+      fullPath ? process.imagePath.c_str() : text::fileNamePart(process.imagePath.c_str());
   text::copy(entry.exeFile, shown);
   return entry;
 }

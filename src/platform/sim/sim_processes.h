@@ -23,13 +23,13 @@ struct ProgramEnded {
 struct SimProcess {
   platform::ProcessId id = 0;
   std::string imagePath;
-  bool canOpen = true;        // OpenProcess succeeds
+  bool canOpen = true;             // OpenProcess succeeds
   std::uint32_t deniedRights = 0;  // OpenProcess fails when asked for any of these
-  bool canTerminate = true;   // TerminateProcess succeeds
-  bool closesOnRequest = false;  // ends when one of its windows is asked to close
-  bool imageReadable = true;  // GetModuleFileNameExA can read its image name
-  int windows = 0;            // top-level windows it owns
-  bool exited = false;        // ended; the process object can still be opened, as the system's
+  bool canTerminate = true;        // TerminateProcess succeeds
+  bool closesOnRequest = false;    // ends when one of its windows is asked to close
+  bool imageReadable = true;       // GetModuleFileNameExA can read its image name
+  int windows = 0;                 // top-level windows it owns
+  bool exited = false;             // ended; the process object can still be opened, as the system's
 };
 
 class SimProcesses : public platform::Processes {

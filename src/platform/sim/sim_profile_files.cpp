@@ -54,7 +54,8 @@ std::string shortComponent(const std::string& component) {
   std::size_t dot = component.rfind('.');
   std::string stem = dot == std::string::npos ? component : component.substr(0, dot);
   std::string extension = dot == std::string::npos ? "" : component.substr(dot + 1);
-  bool plain = stem.size() <= 8 && extension.size() <= 3 && component.find(' ') == std::string::npos &&
+  bool plain = stem.size() <= 8 && extension.size() <= 3 &&
+               component.find(' ') == std::string::npos &&
                std::count(component.begin(), component.end(), '.') <= 1;
   std::string result;
   if (plain) {
@@ -101,7 +102,8 @@ bool SimFileSystem::shortPathName(const char* path, char* buffer, std::size_t ca
     std::istringstream parts(key);
     while (std::getline(parts, component, '\\')) {
       if (!shortPath.empty()) shortPath += "\\";
-      shortPath += component.size() == 2 && component[1] == ':' ? component : shortComponent(component);
+      shortPath +=
+          component.size() == 2 && component[1] == ':' ? component : shortComponent(component);
     }
   }
   if (shortPath.empty() || !text::copy(buffer, capacity, shortPath.c_str())) {
@@ -132,8 +134,7 @@ bool SimFileSystem::readProfileSection(const char* file, const char* section, ch
   return true;
 }
 
-bool SimFileSystem::writeProfileSection(const char* file, const char* section,
-                                        const char* lines) {
+bool SimFileSystem::writeProfileSection(const char* file, const char* section, const char* lines) {
   std::string key = keyOf(file);
   std::size_t slash = key.rfind('\\');
   const Node* folder = slash == std::string::npos ? nullptr : find(key.substr(0, slash));
@@ -144,7 +145,8 @@ bool SimFileSystem::writeProfileSection(const char* file, const char* section,
     replacement.emplace_back(line);
   }
   const Node* node = find(key);
-  std::vector<std::string> fileLines = node == nullptr ? std::vector<std::string>{} : linesOf(node->bytes);
+  std::vector<std::string> fileLines =
+      node == nullptr ? std::vector<std::string>{} : linesOf(node->bytes);
   auto [begin, end] = sectionRange(fileLines, section);
   if (begin == std::string::npos) {
     fileLines.push_back(std::string("[") + section + "]");

@@ -13,11 +13,16 @@ constexpr std::uint32_t kKeyQueryValue = 0x0001;
 
 const char* rootName(platform::Handle root) {
   switch (root) {
-    case platform::kRootCurrentUser: return "HKEY_CURRENT_USER";
-    case platform::kRootLocalMachine: return "HKEY_LOCAL_MACHINE";
-    case platform::kRootUsers: return "HKEY_USERS";
-    case platform::kRootPerformanceData: return "HKEY_PERFORMANCE_DATA";
-    default: return nullptr;
+    case platform::kRootCurrentUser:
+      return "HKEY_CURRENT_USER";
+    case platform::kRootLocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case platform::kRootUsers:
+      return "HKEY_USERS";
+    case platform::kRootPerformanceData:
+      return "HKEY_PERFORMANCE_DATA";
+    default:
+      return nullptr;
   }
 }
 
@@ -66,7 +71,9 @@ const SimRegistry::Key* SimRegistry::findKey(const std::string& id) const {
   return it == keys_.end() ? nullptr : &it->second;
 }
 
-void SimRegistry::addKey(platform::Handle root, const std::string& subkey) { ensureKey(root, subkey); }
+void SimRegistry::addKey(platform::Handle root, const std::string& subkey) {
+  ensureKey(root, subkey);
+}
 
 void SimRegistry::setValue(platform::Handle root, const std::string& subkey,
                            const std::string& name, std::uint32_t type, const std::string& bytes) {

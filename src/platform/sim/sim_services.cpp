@@ -13,7 +13,8 @@ constexpr std::uint32_t kManagerEnumerateRight = 0x0004;
 constexpr std::uint32_t kQueryConfigRight = 0x0001;
 constexpr std::uint32_t kQueryStatusRight = 0x0004;
 constexpr std::uint32_t kStopRight = 0x0020;
-constexpr std::uint32_t kWin32Types = platform::kServiceWin32OwnProcess | platform::kServiceWin32ShareProcess;
+constexpr std::uint32_t kWin32Types =
+    platform::kServiceWin32OwnProcess | platform::kServiceWin32ShareProcess;
 
 std::string upper(const std::string& text) {
   std::string result = text;
@@ -23,11 +24,16 @@ std::string upper(const std::string& text) {
 
 const char* stateName(std::uint32_t state) {
   switch (state) {
-    case platform::kServiceStopped: return "stopped";
-    case platform::kServiceStartPending: return "start-pending";
-    case platform::kServiceStopPending: return "stop-pending";
-    case platform::kServiceRunning: return "running";
-    default: return "other";
+    case platform::kServiceStopped:
+      return "stopped";
+    case platform::kServiceStartPending:
+      return "start-pending";
+    case platform::kServiceStopPending:
+      return "stop-pending";
+    case platform::kServiceRunning:
+      return "running";
+    default:
+      return "other";
   }
 }
 
@@ -156,7 +162,8 @@ bool SimServices::enumerateActive(platform::Handle manager, void* buffer, std::u
   // Entries first, their names after them, as the system lays the buffer out. The display name
   // is the service name.
   auto bytesFor = [](const Service* service) {
-    return static_cast<std::uint32_t>(sizeof(platform::ServiceStatusEntry) + 2 * (service->name.size() + 1));
+    return static_cast<std::uint32_t>(sizeof(platform::ServiceStatusEntry) +
+                                      2 * (service->name.size() + 1));
   };
   std::uint32_t used = 0;
   std::size_t fitting = 0;
@@ -173,7 +180,8 @@ bool SimServices::enumerateActive(platform::Handle manager, void* buffer, std::u
     char* display = reinterpret_cast<char*>(bytes + textAt);
     std::memcpy(display, service.name.c_str(), service.name.size() + 1);
     textAt += service.name.size() + 1;
-    platform::ServiceStatusEntry entry = {name, display, service.type, service.state, 0, 0, 0, 0, 0};
+    platform::ServiceStatusEntry entry = {name, display, service.type, service.state, 0, 0, 0,
+                                          0,    0};
     std::memcpy(bytes + i * sizeof entry, &entry, sizeof entry);
   }
   for (std::size_t i = fitting; i < active.size(); ++i) needed += bytesFor(active[i]);
@@ -208,8 +216,8 @@ bool SimServices::controlStop(platform::Handle handle, std::uint32_t& state) {
   if (service == nullptr) return false;
   ++stopRequests_;
   // A stopped service is not active, one already stopping cannot take another control.
-  if (service->state == platform::kServiceStopped || service->state == platform::kServiceStopPending ||
-      service->refusesStop) {
+  if (service->state == platform::kServiceStopped ||
+      service->state == platform::kServiceStopPending || service->refusesStop) {
     return false;
   }
   if (service->stopDelay != 0) {

@@ -44,7 +44,9 @@ class SimServices : public platform::Services {
   // The manager cannot be opened (no rights, or the service is not available).
   void denyManager() { managerDenied_ = true; }
   // Called with the binary path of every service that stops, so that its process can end.
-  void onStopped(std::function<void(const std::string& binaryPath)> hook) { stoppedHook_ = std::move(hook); }
+  void onStopped(std::function<void(const std::string& binaryPath)> hook) {
+    stoppedHook_ = std::move(hook);
+  }
 
   // Looking at the machine.
   bool hasService(const std::string& name);

@@ -12,8 +12,7 @@ SimulatedWindows::~SimulatedWindows() { platform::install(previous_); }
 
 std::string SimulatedWindows::dump() const {
   return files.dump() + registry.dump() + processes.dump() + services.dump() +
-         handles.describeOpen() +
-         "virtual time: " + std::to_string(clock.now()) + " ms\n";
+         handles.describeOpen() + "virtual time: " + std::to_string(clock.now()) + " ms\n";
 }
 
 }  // namespace sim

@@ -43,7 +43,9 @@ bool Win32FileSystem::findNext(Handle search, FindEntry& entry) {
   return true;
 }
 
-void Win32FileSystem::findClose(Handle search) { closePreservingError(fromSeam(search), FindClose); }
+void Win32FileSystem::findClose(Handle search) {
+  closePreservingError(fromSeam(search), FindClose);
+}
 
 bool Win32FileSystem::exists(const char* path) { return _access(path, 0) == 0; }
 
@@ -51,8 +53,9 @@ bool Win32FileSystem::isReadable(const char* path) { return _access(path, 4) == 
 
 Handle Win32FileSystem::openForReading(const char* path) {
   // Others may go on reading, writing and deleting: the check must never be why a file stays.
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return toSeam(file);
 }
 

@@ -21,8 +21,8 @@ class Win32FileSystem : public FileSystem {
   bool deleteFile(const char* path) override;
   bool deleteAtRestart(const char* path) override;
   bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
-  bool readProfileSection(const char* file, const char* section, char* buffer,
-                          std::size_t capacity, std::size_t& used) override;
+  bool readProfileSection(const char* file, const char* section, char* buffer, std::size_t capacity,
+                          std::size_t& used) override;
   bool writeProfileSection(const char* file, const char* section, const char* lines) override;
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;

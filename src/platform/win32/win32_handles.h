@@ -9,7 +9,7 @@ namespace platform::win32 {
 
 inline Handle toSeam(HANDLE handle) {
   return (handle == nullptr || handle == INVALID_HANDLE_VALUE) ? kNoHandle
-                                                                : reinterpret_cast<Handle>(handle);
+                                                               : reinterpret_cast<Handle>(handle);
 }
 
 inline HANDLE fromSeam(Handle handle) { return reinterpret_cast<HANDLE>(handle); }

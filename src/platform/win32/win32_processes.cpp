@@ -180,7 +180,9 @@ std::uint32_t Win32Processes::enableShutdownPrivilege(Handle token) {
   return GetLastError();
 }
 
-void Win32Processes::closeToken(Handle token) { closePreservingError(fromSeam(token), CloseHandle); }
+void Win32Processes::closeToken(Handle token) {
+  closePreservingError(fromSeam(token), CloseHandle);
+}
 
 int Win32Processes::restartSystem() { return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0); }
 

@@ -10,7 +10,8 @@ namespace platform::win32 {
 namespace {
 
 static_assert(sizeof(ServiceStatusEntry) == sizeof(ENUM_SERVICE_STATUSA), "entry layout");
-static_assert(offsetof(ServiceStatusEntry, serviceName) == offsetof(ENUM_SERVICE_STATUSA, lpServiceName),
+static_assert(offsetof(ServiceStatusEntry, serviceName) ==
+                  offsetof(ENUM_SERVICE_STATUSA, lpServiceName),
               "entry layout");
 static_assert(offsetof(ServiceStatusEntry, currentState) ==
                   offsetof(ENUM_SERVICE_STATUSA, ServiceStatus) +

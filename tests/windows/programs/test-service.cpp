@@ -46,7 +46,9 @@ void WINAPI serviceMain(DWORD, char**) {
 
 int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--stop-delay") == 0) stopDelayMs = std::strtoul(argv[i + 1], nullptr, 10);
+    if (std::strcmp(argv[i], "--stop-delay") == 0) {
+      stopDelayMs = std::strtoul(argv[i + 1], nullptr, 10);
+    }
   }
   stopRequested = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   char name[] = "";
