@@ -112,7 +112,7 @@ bool copyRunnableSpecimen(const std::string& path) {
   return CopyFileA(source.c_str(), path.c_str(), FALSE) != 0;
 }
 
-FileHolder::FileHolder(const std::vector<std::string>& files) {
+FileHolder::FileHolder(const std::vector<std::string>& files, const std::string& image) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
@@ -122,7 +122,8 @@ FileHolder::FileHolder(const std::vector<std::string>& files) {
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::string commandLine = "\"" + programFolder() + "\\vandrel-holder.exe\"";
+  std::string program = image.empty() ? programFolder() + "\\vandrel-holder.exe" : image;
+  std::string commandLine = "\"" + program + "\"";
   for (const std::string& file : files) commandLine += " \"" + file + "\"";
   PROCESS_INFORMATION process = {};
   BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,

@@ -45,7 +45,9 @@ bool copyRunnableSpecimen(const std::string& path);
 // another program using them would, until it goes out of scope.
 class FileHolder {
  public:
-  explicit FileHolder(const std::vector<std::string>& files);
+  // `image` is the holder program to run: vandrel-holder.exe of the build, or a copy of it
+  // under another name.
+  explicit FileHolder(const std::vector<std::string>& files, const std::string& image = "");
   ~FileHolder();
   FileHolder(const FileHolder&) = delete;
   FileHolder& operator=(const FileHolder&) = delete;
