@@ -24,4 +24,16 @@ struct Os {
 Os install(const Os& os);
 const Os& installed();
 
+// Installs `os` for as long as it lives, then puts back the implementation it replaced.
+class ScopedInstall {
+ public:
+  explicit ScopedInstall(const Os& os) : previous_(install(os)) {}
+  ~ScopedInstall() { install(previous_); }
+  ScopedInstall(const ScopedInstall&) = delete;
+  ScopedInstall& operator=(const ScopedInstall&) = delete;
+
+ private:
+  Os previous_;
+};
+
 }  // namespace platform

@@ -21,10 +21,7 @@ namespace {
 
 class Win32Identification : public ::testing::Test {
  protected:
-  Win32Identification() : previous_(platform::install(platform::win32::win32Os())) {
-    resetScanSessionForTest();
-  }
-  ~Win32Identification() override { platform::install(previous_); }
+  Win32Identification() { resetScanSessionForTest(); }
 
   static int identify(const std::string& path) {
     const WormSignature* record = identifyWormFile(path.c_str());
@@ -34,7 +31,7 @@ class Win32Identification : public ::testing::Test {
   wintest::ScratchFolder scratch;
 
  private:
-  platform::Os previous_;
+  platform::ScopedInstall win32_{platform::win32::win32Os()};
 };
 
 TEST_F(Win32Identification, EverySpecimenIsReportedByItsRecord) {

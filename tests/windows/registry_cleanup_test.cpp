@@ -39,17 +39,18 @@ class WineCleanupTest : public ::testing::Test {
  protected:
   WineCleanupTest() {
     resetScanSessionForTest();
-    platform::Os os = platform::win32::win32Os();
-    os.desktop = &desktop;
-    previous_ = platform::install(os);
     scanSession().scanDialogWindow = 1;
   }
-  ~WineCleanupTest() override { platform::install(previous_); }
 
   RecordingDesktop desktop;
 
  private:
-  platform::Os previous_;
+  static platform::Os win32OsWith(platform::Desktop& desktop) {
+    platform::Os os = platform::win32::win32Os();
+    os.desktop = &desktop;
+    return os;
+  }
+  platform::ScopedInstall installed_{win32OsWith(desktop)};
 };
 
 TEST_F(WineCleanupTest, TheDefaultUserIsAHiveOfItsOwnBesideTheCurrentUser) {

@@ -10,9 +10,6 @@ namespace {
 
 class Win32Environment {
  public:
-  Win32Environment() { previous_ = platform::install(platform::win32::win32Os()); }
-  ~Win32Environment() { platform::install(previous_); }
-
   std::string root() const { return scratch_.path(); }
   platform::FileSystem& files() { return platform::files(); }
   void addFile(const std::string& relative, const std::string& bytes, std::uint32_t attributes) {
@@ -23,8 +20,8 @@ class Win32Environment {
   }
 
  private:
+  platform::ScopedInstall win32_{platform::win32::win32Os()};
   wintest::ScratchFolder scratch_;
-  platform::Os previous_;
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FileSystemContract, Win32Environment);

@@ -15,12 +15,6 @@ namespace {
 // waits until it is ended) under the names the contract asks for, and ready once started.
 class Win32Processes {
  public:
-  Win32Processes() { previous_ = platform::install(platform::win32::win32Os()); }
-  ~Win32Processes() {
-    programs_.clear();
-    platform::install(previous_);
-  }
-
   std::string folder() const { return scratch_.path(); }
   platform::ProcessId start(const std::string& name) {
     std::string image = folder() + "\\" + name;
@@ -33,8 +27,9 @@ class Win32Processes {
   platform::FileSystem& files() { return platform::files(); }
 
  private:
+  // Members go in reverse order: the programs end before their folder is removed.
+  platform::ScopedInstall win32_{platform::win32::win32Os()};
   wintest::ScratchFolder scratch_;
-  platform::Os previous_;
   std::vector<std::unique_ptr<wintest::FileHolder>> programs_;
 };
 

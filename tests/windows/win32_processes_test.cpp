@@ -17,14 +17,10 @@ namespace {
 
 class Win32ProcessesTest : public ::testing::Test {
  protected:
-  Win32ProcessesTest() {
-    previous_ = platform::install(platform::win32::win32Os());
-    resetScanSessionForTest();
-  }
-  ~Win32ProcessesTest() override { platform::install(previous_); }
+  Win32ProcessesTest() { resetScanSessionForTest(); }
 
+  platform::ScopedInstall win32_{platform::win32::win32Os()};
   wintest::ScratchFolder scratch_;
-  platform::Os previous_;
 };
 
 TEST_F(Win32ProcessesTest, BothListsShowARunningProgram) {

@@ -13,17 +13,13 @@ class Win32Registry {
   Win32Registry()
       : base_("Software\\VandrelContract\\" + std::to_string(GetCurrentProcessId()) + "-" +
               std::to_string(++counter_)) {
-    previous_ = platform::install(platform::win32::win32Os());
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, base_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr) == ERROR_SUCCESS) {
       RegCloseKey(key);
     }
   }
-  ~Win32Registry() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, base_.c_str());
-    platform::install(previous_);
-  }
+  ~Win32Registry() { RegDeleteTreeA(HKEY_CURRENT_USER, base_.c_str()); }
 
   platform::Handle root() const { return platform::kRootCurrentUser; }
   std::string base() const { return base_; }
@@ -43,8 +39,8 @@ class Win32Registry {
 
  private:
   static inline unsigned counter_ = 0;
+  platform::ScopedInstall win32_{platform::win32::win32Os()};
   std::string base_;
-  platform::Os previous_;
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RegistryContract, Win32Registry);

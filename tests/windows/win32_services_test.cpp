@@ -14,12 +14,6 @@ namespace {
 // Services made through the prefix's own service control manager, removed at the end.
 class Win32Services {
  public:
-  Win32Services() { previous_ = platform::install(platform::win32::win32Os()); }
-  ~Win32Services() {
-    created_.clear();
-    platform::install(previous_);
-  }
-
   platform::Services& services() { return platform::services(); }
   std::string name(const std::string& stem) const {
     return wintest::uniqueServiceName("VandrelContract" + stem);
@@ -38,8 +32,9 @@ class Win32Services {
   void pause(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
  private:
+  // Installed first, so that the services are removed before it goes.
+  platform::ScopedInstall win32_{platform::win32::win32Os()};
   std::vector<std::unique_ptr<wintest::TestService>> created_;
-  platform::Os previous_;
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, ServicesContract, Win32Services);

@@ -5,10 +5,7 @@ namespace sim {
 SimulatedWindows::SimulatedWindows() {
   // A service runs as the process of its binary; stopping it ends that process.
   services.onStopped([this](const std::string& binaryPath) { processes.endImage(binaryPath); });
-  previous_ = platform::install({&files, &registry, &processes, &services, &desktop, &clock});
 }
-
-SimulatedWindows::~SimulatedWindows() { platform::install(previous_); }
 
 std::string SimulatedWindows::dump() const {
   return files.dump() + registry.dump() + processes.dump() + services.dump() +

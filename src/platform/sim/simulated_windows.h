@@ -19,7 +19,6 @@ namespace sim {
 class SimulatedWindows {
  public:
   SimulatedWindows();
-  ~SimulatedWindows();
   SimulatedWindows(const SimulatedWindows&) = delete;
   SimulatedWindows& operator=(const SimulatedWindows&) = delete;
 
@@ -36,7 +35,7 @@ class SimulatedWindows {
   std::string dump() const;
 
  private:
-  platform::Os previous_;
+  platform::ScopedInstall installed_{{&files, &registry, &processes, &services, &desktop, &clock}};
 };
 
 }  // namespace sim
