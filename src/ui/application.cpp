@@ -25,8 +25,9 @@ int Application::run() {
 }
 
 void enableCommonControls() {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
-  InitCommonControlsEx(&controls);
+  // InitCommonControls, which every version of the library has, registers the tool tip class;
+  // the Ex form needs version 4.70, which Windows 95 does not ship.
+  InitCommonControls();
 }
 
 }  // namespace ui

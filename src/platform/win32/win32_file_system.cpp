@@ -22,6 +22,13 @@ bool fitted(DWORD length, std::size_t capacity, char* buffer) {
   return true;
 }
 
+// The NT family lets a file be shared for deletion; the 95/98/Me family knows no such sharing
+// and fails an open that asks for it.
+bool sharesDeletion() {
+  static const bool nt = (GetVersion() & 0x80000000u) == 0;
+  return nt;
+}
+
 DWORD capacityOf(std::size_t capacity) {
   return capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
 }
@@ -52,23 +59,30 @@ bool Win32FileSystem::exists(const char* path) { return _access(path, 0) == 0; }
 bool Win32FileSystem::isReadable(const char* path) { return _access(path, 4) == 0; }
 
 Handle Win32FileSystem::openForReading(const char* path) {
-  // Others may go on reading, writing and deleting: the check must never be why a file stays.
-  HANDLE file =
-      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Others may go on reading, writing and, where the system knows it, deleting: the check must
+  // never be why a file stays. The 95/98/Me family refuses the delete-sharing flag outright.
+  DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  if (sharesDeletion()) sharing |= FILE_SHARE_DELETE;
+  HANDLE file = CreateFileA(path, GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   return toSeam(file);
 }
 
 std::int64_t Win32FileSystem::fileLength(Handle file) {
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(fromSeam(file), &size)) return -1;
-  return size.QuadPart;
+  // GetFileSize, not GetFileSizeEx: the 95/98/Me family has only the former.
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  DWORD low = GetFileSize(fromSeam(file), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(high) << 32 | low);
 }
 
 bool Win32FileSystem::seek(Handle file, std::uint32_t offset) {
-  LARGE_INTEGER position;
-  position.QuadPart = offset;
-  return SetFilePointerEx(fromSeam(file), position, nullptr, FILE_BEGIN) != 0;
+  // The offset is unsigned 32-bit; the high part makes offsets from 2 GiB on mean what they say.
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  DWORD position = SetFilePointer(fromSeam(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
+  return !(position == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
 int Win32FileSystem::read(Handle file, void* buffer, int count) {

@@ -6,41 +6,11 @@
 #include <cstdlib>
 
 #include "common/bounded_text.h"
+#include "platform/win32/runtime_library.h"
 #include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
 namespace {
-
-// A library loaded by name on first use and kept for the life of the program.
-class RuntimeLibrary {
- public:
-  explicit RuntimeLibrary(const char* name) : module_(LoadLibraryA(name)) {}
-  ~RuntimeLibrary() {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-  RuntimeLibrary(const RuntimeLibrary&) = delete;
-  RuntimeLibrary& operator=(const RuntimeLibrary&) = delete;
-
-  // The function `name`, or null when the library or the function is missing.
-  template <typename Function>
-  Function find(const char* name) const {
-    if (module_ == nullptr) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-  }
-
- private:
-  HMODULE module_;
-};
-
-const RuntimeLibrary& kernel() {
-  static const RuntimeLibrary library("Kernel32.dll");
-  return library;
-}
-
-const RuntimeLibrary& processStatus() {
-  static const RuntimeLibrary library("psapi.dll");
-  return library;
-}
 
 using CreateSnapshotFunction = HANDLE(WINAPI*)(DWORD, DWORD);
 using ProcessWalkFunction = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
@@ -48,7 +18,7 @@ using EnumProcessesFunction = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
 using ModuleFileNameFunction = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
 
 bool walk(const char* functionName, Handle snapshot, ProcessEntry& entry) {
-  auto step = kernel().find<ProcessWalkFunction>(functionName);
+  auto step = kernelLibrary().find<ProcessWalkFunction>(functionName);
   if (step == nullptr) return false;
   PROCESSENTRY32 native = {};
   // The entry's size is the platform's own: 296 bytes in a 32-bit build, 304 in a 64-bit one.
@@ -83,9 +53,9 @@ bool Win32Processes::queryVersion(VersionInfo& version) {
 
 Handle Win32Processes::createProcessSnapshot() {
   // Without a way to walk it a snapshot is of no use, so all three functions must be there.
-  auto create = kernel().find<CreateSnapshotFunction>("CreateToolhelp32Snapshot");
-  if (create == nullptr || kernel().find<ProcessWalkFunction>("Process32First") == nullptr ||
-      kernel().find<ProcessWalkFunction>("Process32Next") == nullptr) {
+  auto create = kernelLibrary().find<CreateSnapshotFunction>("CreateToolhelp32Snapshot");
+  if (create == nullptr || kernelLibrary().find<ProcessWalkFunction>("Process32First") == nullptr ||
+      kernelLibrary().find<ProcessWalkFunction>("Process32Next") == nullptr) {
     return kNoHandle;
   }
   return toSeam(create(TH32CS_SNAPPROCESS, 0));
@@ -106,7 +76,7 @@ void Win32Processes::closeSnapshot(Handle snapshot) {
 bool Win32Processes::enumerateProcesses(ProcessId* ids, std::uint32_t capacity,
                                         std::uint32_t& count) {
   count = 0;
-  auto enumerate = processStatus().find<EnumProcessesFunction>("EnumProcesses");
+  auto enumerate = processStatusLibrary().find<EnumProcessesFunction>("EnumProcesses");
   if (enumerate == nullptr) return false;
   DWORD bytes = 0;
   static_assert(sizeof(ProcessId) == sizeof(DWORD), "process ids are DWORDs");
@@ -116,7 +86,7 @@ bool Win32Processes::enumerateProcesses(ProcessId* ids, std::uint32_t capacity,
 }
 
 std::uint32_t Win32Processes::imageFileName(Handle process, char* buffer, std::uint32_t capacity) {
-  auto name = processStatus().find<ModuleFileNameFunction>("GetModuleFileNameExA");
+  auto name = processStatusLibrary().find<ModuleFileNameFunction>("GetModuleFileNameExA");
   if (name == nullptr || capacity == 0) return 0;
   DWORD length = name(fromSeam(process), nullptr, buffer, capacity);
   // A name that filled the buffer may have been cut: it is not the image's path.
@@ -158,17 +128,24 @@ bool Win32Processes::postClose(WindowHandle window) {
   return PostMessageA(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0) != 0;
 }
 
+// The token functions are the NT family's; the 95/98/Me family's library may not have them.
 Handle Win32Processes::openOwnToken() {
+  auto openToken = advancedServicesLibrary().find<decltype(&OpenProcessToken)>("OpenProcessToken");
   HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  if (openToken == nullptr ||
+      !openToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
     return kNoHandle;
   }
   return toSeam(token);
 }
 
 std::uint32_t Win32Processes::enableShutdownPrivilege(Handle token) {
+  const RuntimeLibrary& library = advancedServicesLibrary();
+  auto lookup = library.find<decltype(&LookupPrivilegeValueA)>("LookupPrivilegeValueA");
+  auto adjust = library.find<decltype(&AdjustTokenPrivileges)>("AdjustTokenPrivileges");
+  if (lookup == nullptr || adjust == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   TOKEN_PRIVILEGES privileges = {};
-  if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+  if (!lookup(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
     DWORD error = GetLastError();
     return error != 0 ? error : ERROR_NO_SUCH_PRIVILEGE;
   }
@@ -176,7 +153,7 @@ std::uint32_t Win32Processes::enableShutdownPrivilege(Handle token) {
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
   // The call succeeds even when the privilege was not granted; the error code tells.
   SetLastError(0);
-  AdjustTokenPrivileges(fromSeam(token), FALSE, &privileges, 0, nullptr, nullptr);
+  adjust(fromSeam(token), FALSE, &privileges, 0, nullptr, nullptr);
   return GetLastError();
 }
 
