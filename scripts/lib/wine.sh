@@ -29,11 +29,21 @@ wine_stop_display() {
   fi
 }
 
-# Makes $1 a Wine prefix, fresh when $2 is "fresh". Mono and Gecko are not offered: nothing of
-# ours needs them, and their installers would wait for a click.
+# The folder of Wine's 32-bit PE libraries that scripts/setup lays out: i386-windows, and beside
+# it x86_64-unix, a link to wine64's Unix side. With it on WINEDLLPATH, wine64 runs the i686
+# programs in its WoW64 mode.
+wine_lane_folder() {
+  echo "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/wine-i386"
+}
+
+# Makes $1 a Wine prefix, fresh when $2 is "fresh", in which both the 64-bit and the i686
+# programs run. Mono and Gecko are not offered: nothing of ours needs them, and their installers
+# would wait for a click.
 wine_prepare_prefix() {
   local prefix=$1 mode=${2:-reuse}
   export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDLLPATH
+  WINEDLLPATH=$(wine_lane_folder)
   if [[ $mode == fresh ]]; then
     wineserver -k 2>/dev/null || true
     rm -rf "$prefix"

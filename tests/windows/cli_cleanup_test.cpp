@@ -10,12 +10,20 @@
 #include <vector>
 
 #include "specimens/specimens.h"
+#include "windows/window_test_support.h"
 #include "windows/windows_support.h"
 #include "windows/worm_registry_support.h"
 
 namespace {
 
-TEST(CliCleanup, IdentifiedSpecimensHaveTheWormsValuesAndServicesRemovedWithOneLine) {
+// Under each Windows version the program is told it runs on. In the i686 lane the values are
+// planted by a 32-bit program, so they lie where a 32-bit worm puts them: in the registry's
+// 32-bit view.
+class CliCleanup : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CliCleanup, IdentifiedSpecimensHaveTheWormsValuesAndServicesRemovedWithOneLine) {
+  wintest::ScopedRegistryValue version(
+      HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\vandrel-cli.exe", "Version", GetParam());
   wintest::PlantedWorm planted;
   ASSERT_EQ(planted.failure(), "");
   ASSERT_EQ(wintest::serviceState("RpcPatch"), SERVICE_RUNNING);
@@ -41,5 +49,8 @@ TEST(CliCleanup, IdentifiedSpecimensHaveTheWormsValuesAndServicesRemovedWithOneL
 
   EXPECT_EQ(wintest::cleanupMistakes(), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, CliCleanup,
+                         ::testing::Values("win98", "win2k", "winxp", "win7"));
 
 }  // namespace

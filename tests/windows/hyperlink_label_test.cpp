@@ -49,7 +49,9 @@ TEST_F(HyperlinkLabel, IsBlueAndTurnsPurpleOnceTheBrowserHasOpenedTheAddress) {
   ScopedRegistryValue browser(HKEY_CLASSES_ROOT, kWebHandlerKey, "", recordingBrowser());
   HWND main = startAndWaitForMainWindow();
   ASSERT_NE(main, nullptr);
-  EXPECT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple)) << "the label is not blue";
+  if (kCanCaptureTheScreen) {
+    EXPECT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple)) << "the label is not blue";
+  }
   screenshot(main, "unvisited");
 
   ASSERT_TRUE(uidriver::clickControl(main, IDC_DOWNLOAD_LINK));
@@ -57,7 +59,9 @@ TEST_F(HyperlinkLabel, IsBlueAndTurnsPurpleOnceTheBrowserHasOpenedTheAddress) {
   EXPECT_TRUE(
       uidriver::waitUntil([&] { return readFile(record) == address + "\n"; }, kWindowTimeoutMs))
       << "opened: " << readFile(record);
-  EXPECT_TRUE(waitForColour(main, kVisitedPurple, kLinkBlue)) << "the label did not turn purple";
+  if (kCanCaptureTheScreen) {
+    EXPECT_TRUE(waitForColour(main, kVisitedPurple, kLinkBlue)) << "the label did not turn purple";
+  }
   screenshot(main, "visited");
 }
 
@@ -83,8 +87,11 @@ BOOL CALLBACK findVisibleTip(HWND window, LPARAM context) {
 TEST_F(HyperlinkLabel, UnderlinesItselfAndShowsTheAddressWhileThePointerRestsOnIt) {
   HWND main = startAndWaitForMainWindow();
   ASSERT_NE(main, nullptr);
-  ASSERT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple));
-  int restingBlue = uidriver::capture(label(main)).count(kLinkBlue);
+  int restingBlue = 0;
+  if (kCanCaptureTheScreen) {
+    ASSERT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple));
+    restingBlue = uidriver::capture(label(main)).count(kLinkBlue);
+  }
 
   // The pointer rests on the label of the window in front (a tip shows only over the active
   // window). Wine may still hand the foreground to its desktop for a moment after an earlier
@@ -107,6 +114,7 @@ TEST_F(HyperlinkLabel, UnderlinesItselfAndShowsTheAddressWhileThePointerRestsOnI
     EXPECT_EQ(uidriver::windowText(search.tip), uidriver::controlText(main, IDC_DOWNLOAD_LINK));
     screenshot(main, "hovered");
   }
+  if (!kCanCaptureTheScreen) return;
   EXPECT_TRUE(uidriver::waitUntil(
       [&] {
         restOnLabel();
@@ -127,7 +135,13 @@ TEST_F(HyperlinkLabel, SaysSoWhenTheSystemCannotOpenTheAddressAndTurnsBlueAgain)
   HWND main = startAndWaitForMainWindow();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(uidriver::clickControl(main, IDC_DOWNLOAD_LINK));
-  ASSERT_TRUE(waitForColour(main, kVisitedPurple, kLinkBlue)) << "the first opening failed";
+  std::string address = uidriver::controlText(main, IDC_DOWNLOAD_LINK);
+  ASSERT_TRUE(
+      uidriver::waitUntil([&] { return readFile(record) == address + "\n"; }, kWindowTimeoutMs))
+      << "the first opening failed: " << readFile(record);
+  if (kCanCaptureTheScreen) {
+    ASSERT_TRUE(waitForColour(main, kVisitedPurple, kLinkBlue)) << "not purple after opening";
+  }
 
   ScopedRegistryValue noBrowser(HKEY_CLASSES_ROOT, kWebHandlerKey, "",
                                 "\"" + scratch.path() + "\\no-such-browser.exe\" \"%1\"");
@@ -138,7 +152,9 @@ TEST_F(HyperlinkLabel, SaysSoWhenTheSystemCannotOpenTheAddressAndTurnsBlueAgain)
   EXPECT_EQ(uidriver::messageBoxText(box), "Unable to launch Internet Browser");
   ASSERT_TRUE(uidriver::answerMessageBox(box, IDOK));
   ASSERT_TRUE(uidriver::waitUntil([&] { return !IsWindow(box); }, kWindowTimeoutMs));
-  EXPECT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple)) << "the label is not blue again";
+  if (kCanCaptureTheScreen) {
+    EXPECT_TRUE(waitForColour(main, kLinkBlue, kVisitedPurple)) << "the label is not blue again";
+  }
   // The label's failure ends nothing: the program goes on.
   ASSERT_TRUE(uidriver::clickButton(main, IDCANCEL));
   EXPECT_TRUE(program->waitForExit(kWindowTimeoutMs));

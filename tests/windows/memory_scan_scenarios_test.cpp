@@ -55,7 +55,7 @@ TEST_P(MemoryScanScenario, OnNtTheRunningWormIsEndedAndRemovedBeforeTheFileWalk)
       << run.output;
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, MemoryScanScenario, ::testing::Values("win2k", "win7"));
+INSTANTIATE_TEST_SUITE_P(Versions, MemoryScanScenario, ::testing::Values("win2k", "winxp", "win7"));
 
 // Wine's ToolHelp names only the image's file name, so on 98 the memory scan cannot examine it;
 // the file walk meets the running worm, ends it by name and deletes it.

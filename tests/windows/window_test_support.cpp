@@ -134,6 +134,7 @@ void VandrelWindowTest::finishFlow(HWND scanning, Close close) {
 }
 
 void VandrelWindowTest::screenshot(HWND window, const std::string& name) {
+  if (!kCanCaptureTheScreen) return;
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string path = screenshotFolder() + "\\" + test->test_suite_name() + "." + test->name() +
                      "-" + name + ".png";
