@@ -9,11 +9,38 @@
 
 namespace platform {
 
-// One entry of a directory listing: what the walker needs of WIN32_FIND_DATAA.
+// One entry of a directory listing: what the walker needs of WIN32_FIND_DATA.
 struct FindEntry {
   std::uint32_t attributes = 0;
+  // The name in the system's single-byte code page.
   char fileName[kMaxPath] = {};
+  // False when fileName is not the entry's own name: the name has characters the code page
+  // lacks, and the conversion put others in their place (a look-alike such as '.' for a
+  // fullwidth full stop, or '?'). Joined to its folder, such a text names another file, or none.
+  bool exactName = true;
+  // The short (8.3) name, plain ASCII, where the system keeps one apart from the long name;
+  // empty otherwise.
+  char alternateName[14] = {};
 };
+
+// What the system tells of an open file.
+struct FileIdentity {
+  std::uint32_t volumeSerial = 0;
+  std::uint64_t fileIndex = 0;   // unique on its volume while the file exists
+  std::uint32_t links = 0;       // the names (hard links) the file has
+  std::uint32_t attributes = 0;  // kAttributeReparsePoint when a link itself was opened
+};
+
+// Two identities name the same file when volume and index agree.
+inline bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+  return a.volumeSerial == b.volumeSerial && a.fileIndex == b.fileIndex;
+}
+
+// What kind of drive a root ("C:\") is, as GetDriveTypeA says.
+constexpr std::uint32_t kDriveUnknown = 0;
+constexpr std::uint32_t kDriveRemovable = 2;
+constexpr std::uint32_t kDriveFixed = 3;
+constexpr std::uint32_t kDriveRemote = 4;
 
 class FileSystem {
  public:
@@ -46,6 +73,37 @@ class FileSystem {
   virtual bool setAttributes(const char* path, std::uint32_t attributes) = 0;
   // Deletes a file; false on failure (in use, access denied, absent).
   virtual bool deleteFile(const char* path) = 0;
+
+  // Opens a file so that it can be examined and then removed through this same handle: for
+  // reading, changing its attributes and deleting it, shared with every other opener, and
+  // without following a link or junction at its own name. kNoHandle when it cannot be opened
+  // so: in use by a program that did not share deletion, access denied, absent, a folder, or
+  // on the 95/98/Me family, which has no such opening (it keeps to the path calls above).
+  // The handle reads as one from openForReading does, and is closed with closeFile.
+  virtual Handle openForRemoval(const char* path) = 0;
+  // What the system tells of an open file (any handle of this interface); false when it cannot
+  // tell, `identity` being untouched then.
+  virtual bool identify(Handle file, FileIdentity& identity) = 0;
+  // Through a handle from openForRemoval: replaces the file's attributes.
+  virtual bool setAttributesOf(Handle file, std::uint32_t attributes) = 0;
+  // Through a handle from openForRemoval: deletes the file, wherever it lies by now. It is gone
+  // once every handle to it is closed. False for a read-only file and for the image of a
+  // running program.
+  virtual bool deleteOpenFile(Handle file) = 0;
+  // Through a handle from openForRemoval: gives the file the full path `newPath`, which must
+  // lie on the file's own volume and must not exist. A running program's image can be moved.
+  virtual bool moveOpenFile(Handle file, const char* newPath) = 0;
+  // Makes a new folder that only administrators and the system may change: nobody else may
+  // add to it, rename or delete in it, or change its access list. False when the path exists
+  // already (a folder someone else made is never taken) or the folder cannot be made.
+  virtual bool createProtectedFolder(const char* path) = 0;
+
+  // What the system tells of the file at `path`, opened without any right to read or change it
+  // (links on the way followed, as when the system starts a program from it). False when it
+  // cannot be opened; `identity` is untouched then.
+  virtual bool identifyPath(const char* path, FileIdentity& identity) = 0;
+  // The kind of drive of a root such as "C:\" (kDriveFixed, kDriveRemote, ...).
+  virtual std::uint32_t driveType(const char* root) = 0;
 
   // Has the system delete the file at its next start (NT family: a delayed move to nowhere);
   // false when that could not be arranged.

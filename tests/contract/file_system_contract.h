@@ -2,7 +2,13 @@
 // SimulatedWindows on Linux and against the Win32 implementation under Wine.
 //
 // An environment type supplies: root() (an empty folder, no trailing backslash), files() (the
-// FileSystem under test), addFile(relative path, bytes, attributes) and addFolder(relative path).
+// FileSystem under test), addFile(relative path, bytes, attributes) and addFolder(relative path);
+// and, to play what another user of the machine may do: holdWithoutDeleteSharing(relative) (a
+// program keeps the file open without sharing deletion, until the environment ends),
+// renameFolder(from, to), linkFolder(link, target) (a link or junction named `link` that leads
+// to the folder `target`), addHardLink(name, existing) and addFileOutsideTheCodePage(folder,
+// bytes) (a file whose name has characters the code page lacks, among them a fullwidth
+// backslash and full stops, so that its single-byte form reads "..\outside.exe").
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,6 +39,16 @@ class FileSystemContract : public ::testing::Test {
       }
     } while (env.files().findNext(search.get(), entry));
     return names;
+  }
+
+  std::string contentsThrough(platform::Handle file) {
+    char buffer[64] = {};
+    int got = env.files().seek(file, 0) ? env.files().read(file, buffer, sizeof buffer) : -1;
+    return got < 0 ? std::string() : std::string(buffer, got);
+  }
+  std::string contentsOf(const std::string& relative) {
+    platform::ScopedFile file(env.files().openForReading(path(relative).c_str()));
+    return file ? contentsThrough(file.get()) : std::string("(absent)");
   }
 
   Environment env;
@@ -108,7 +124,150 @@ TYPED_TEST_P(FileSystemContract, NamesTheWindowsAndTemporaryDirectories) {
   EXPECT_STREQ(tiny, "");
 }
 
+TYPED_TEST_P(FileSystemContract, AFileIsExaminedAndRemovedThroughOneHandle) {
+  std::uint32_t protective =
+      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
+  this->env.addFile("guarded.exe", "MZ worm", protective);
+  platform::FileSystem& files = this->env.files();
+  platform::ScopedFile file(files.openForRemoval(this->path("guarded.exe").c_str()));
+  ASSERT_TRUE(file.valid());
+
+  platform::FileIdentity identity;
+  ASSERT_TRUE(files.identify(file.get(), identity));
+  EXPECT_EQ(identity.links, 1u);
+  EXPECT_EQ(identity.attributes & platform::kAttributeReparsePoint, 0u);
+  EXPECT_EQ(this->contentsThrough(file.get()), "MZ worm");
+  EXPECT_EQ(files.fileLength(file.get()), 7);
+
+  EXPECT_FALSE(files.deleteOpenFile(file.get())) << "a read-only file";
+  EXPECT_TRUE(files.setAttributesOf(file.get(), platform::kAttributeArchive));
+  EXPECT_TRUE(files.deleteOpenFile(file.get()));
+  file.reset();
+  EXPECT_FALSE(files.exists(this->path("guarded.exe").c_str()));
+}
+
+// Another user swaps the folder of a file the scan holds for a link to another folder that has
+// a file of the same name: what the handle removes is still the file it opened.
+TYPED_TEST_P(FileSystemContract, AHandleFollowsItsFileWhenTheFolderIsSwappedForALink) {
+  this->env.addFile("d\\victim.exe", "look-alike", platform::kAttributeArchive);
+  this->env.addFile("system\\victim.exe", "system file", platform::kAttributeArchive);
+  platform::FileSystem& files = this->env.files();
+  platform::ScopedFile file(files.openForRemoval(this->path("d\\victim.exe").c_str()));
+  ASSERT_TRUE(file.valid());
+
+  this->env.renameFolder("d", "moved");
+  this->env.linkFolder("d", "system");
+  ASSERT_EQ(this->contentsOf("d\\victim.exe"), "system file") << "the link does not lead there";
+
+  EXPECT_TRUE(files.setAttributesOf(file.get(), platform::kAttributeArchive));
+  EXPECT_TRUE(files.deleteOpenFile(file.get()));
+  file.reset();
+  EXPECT_EQ(this->contentsOf("moved\\victim.exe"), "(absent)");
+  EXPECT_EQ(this->contentsOf("system\\victim.exe"), "system file");
+}
+
+TYPED_TEST_P(FileSystemContract, AFileInUseWithoutDeleteSharingCanOnlyBeRead) {
+  this->env.addFile("held.exe", "MZ", platform::kAttributeArchive);
+  this->env.holdWithoutDeleteSharing("held.exe");
+  platform::FileSystem& files = this->env.files();
+  EXPECT_EQ(files.openForRemoval(this->path("held.exe").c_str()), platform::kNoHandle);
+  platform::ScopedFile file(files.openForReading(this->path("held.exe").c_str()));
+  ASSERT_TRUE(file.valid());
+  platform::FileIdentity identity;
+  EXPECT_TRUE(files.identify(file.get(), identity));
+  EXPECT_EQ(identity.links, 1u);
+}
+
+TYPED_TEST_P(FileSystemContract, HardLinksShareOneIdentityAndFoldersAreNotOpenedForRemoval) {
+  this->env.addFile("first.exe", "MZ", platform::kAttributeArchive);
+  this->env.addHardLink("second.exe", "first.exe");
+  this->env.addFile("other.exe", "MZ", platform::kAttributeArchive);
+  platform::FileSystem& files = this->env.files();
+
+  platform::FileIdentity first, second, other, byPath;
+  {
+    platform::ScopedFile file(files.openForRemoval(this->path("first.exe").c_str()));
+    ASSERT_TRUE(file.valid());
+    ASSERT_TRUE(files.identify(file.get(), first));
+  }
+  ASSERT_TRUE(files.identifyPath(this->path("second.exe").c_str(), second));
+  ASSERT_TRUE(files.identifyPath(this->path("other.exe").c_str(), other));
+  EXPECT_EQ(first.links, 2u);
+  EXPECT_TRUE(platform::sameFile(first, second));
+  EXPECT_FALSE(platform::sameFile(first, other));
+  EXPECT_FALSE(files.identifyPath(this->path("absent.exe").c_str(), byPath));
+
+  this->env.addFolder("folder");
+  this->env.linkFolder("link", "folder");
+  EXPECT_EQ(files.openForRemoval(this->path("folder").c_str()), platform::kNoHandle);
+  EXPECT_EQ(files.openForRemoval(this->path("link").c_str()), platform::kNoHandle);
+}
+
+TYPED_TEST_P(FileSystemContract, AnOpenFileMovesIntoAFolderMadeForItAndKeepsItsIdentity) {
+  this->env.addFile("worm.exe", "MZ worm", platform::kAttributeArchive);
+  this->env.addFile("taken.exe", "MZ", platform::kAttributeArchive);
+  platform::FileSystem& files = this->env.files();
+  std::string folder = this->path("kept");
+  ASSERT_TRUE(files.createProtectedFolder(folder.c_str()));
+  EXPECT_FALSE(files.createProtectedFolder(folder.c_str())) << "an existing folder is not taken";
+  EXPECT_FALSE(files.createProtectedFolder(this->path("missing\\kept").c_str()));
+
+  platform::ScopedFile file(files.openForRemoval(this->path("worm.exe").c_str()));
+  ASSERT_TRUE(file.valid());
+  platform::FileIdentity before, after;
+  ASSERT_TRUE(files.identify(file.get(), before));
+  EXPECT_FALSE(files.moveOpenFile(file.get(), this->path("taken.exe").c_str()));
+  EXPECT_TRUE(files.moveOpenFile(file.get(), (folder + "\\worm.exe").c_str()));
+  file.reset();
+
+  EXPECT_FALSE(files.exists(this->path("worm.exe").c_str()));
+  EXPECT_EQ(this->contentsOf("kept\\worm.exe"), "MZ worm");
+  ASSERT_TRUE(files.identifyPath((folder + "\\worm.exe").c_str(), after));
+  EXPECT_TRUE(platform::sameFile(before, after));
+  EXPECT_EQ(this->contentsOf("taken.exe"), "MZ");
+}
+
+TYPED_TEST_P(FileSystemContract, ANameOutsideTheCodePageIsListedAsNotExactWithItsShortName) {
+  this->env.addFolder("q");
+  this->env.addFileOutsideTheCodePage("q", "MZ hidden");
+  this->env.addFile("q\\plain.exe", "MZ", platform::kAttributeArchive);
+  platform::FileSystem& files = this->env.files();
+
+  platform::FindEntry entry;
+  platform::ScopedSearch search(files.findFirst(this->path("q\\*.*").c_str(), entry));
+  ASSERT_TRUE(search.valid());
+  int foreign = 0;
+  do {
+    std::string name = entry.fileName;
+    if (name == "." || name == ".." || name == "plain.exe") {
+      EXPECT_TRUE(entry.exactName) << name;
+      continue;
+    }
+    ++foreign;
+    EXPECT_FALSE(entry.exactName) << name;
+    ASSERT_STRNE(entry.alternateName, "") << name;
+    EXPECT_EQ(std::string(entry.alternateName).find_first_of("\\/:?*"), std::string::npos);
+    EXPECT_EQ(this->contentsOf(std::string("q\\") + entry.alternateName), "MZ hidden");
+  } while (files.findNext(search.get(), entry));
+  EXPECT_EQ(foreign, 1);
+  EXPECT_EQ(this->contentsOf("outside.exe"), "(absent)");
+}
+
+TYPED_TEST_P(FileSystemContract, TheWindowsDirectoryLiesOnAFixedDrive) {
+  char windows[260];
+  ASSERT_TRUE(this->env.files().windowsDirectory(windows, sizeof windows));
+  std::string root = std::string(windows).substr(0, 3);
+  EXPECT_EQ(this->env.files().driveType(root.c_str()), platform::kDriveFixed) << root;
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FileSystemContract, ListsEveryEntryOfAFolderWithItsKind,
                             ReadsAtAnyOffsetAndStopsAtTheEnd,
                             AReadOnlyFileIsDeletedOnlyAfterItsAttributesAreReplaced,
-                            NamesTheWindowsAndTemporaryDirectories);
+                            NamesTheWindowsAndTemporaryDirectories,
+                            AFileIsExaminedAndRemovedThroughOneHandle,
+                            AHandleFollowsItsFileWhenTheFolderIsSwappedForALink,
+                            AFileInUseWithoutDeleteSharingCanOnlyBeRead,
+                            HardLinksShareOneIdentityAndFoldersAreNotOpenedForRemoval,
+                            AnOpenFileMovesIntoAFolderMadeForItAndKeepsItsIdentity,
+                            ANameOutsideTheCodePageIsListedAsNotExactWithItsShortName,
+                            TheWindowsDirectoryLiesOnAFixedDrive);

@@ -17,6 +17,14 @@ class SimulatedEnvironment {
   void addFile(const std::string& relative, const std::string& bytes, std::uint32_t attributes) {
     machine.files.addFile(root() + "\\" + relative, bytes, attributes);
   }
+  // Not yet: what another user may do.
+  void holdWithoutDeleteSharing(const std::string&) { ADD_FAILURE() << "not yet"; }
+  void renameFolder(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
+  void linkFolder(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
+  void addHardLink(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
+  void addFileOutsideTheCodePage(const std::string&, const std::string&) {
+    ADD_FAILURE() << "not yet";
+  }
   void addFolder(const std::string& relative) { machine.files.addFolder(root() + "\\" + relative); }
 
  private:

@@ -15,6 +15,14 @@ class Win32Environment {
   void addFile(const std::string& relative, const std::string& bytes, std::uint32_t attributes) {
     ASSERT_TRUE(wintest::writeFile(root() + "\\" + relative, bytes, attributes));
   }
+  // Not yet: what another user may do.
+  void holdWithoutDeleteSharing(const std::string&) { ADD_FAILURE() << "not yet"; }
+  void renameFolder(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
+  void linkFolder(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
+  void addHardLink(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
+  void addFileOutsideTheCodePage(const std::string&, const std::string&) {
+    ADD_FAILURE() << "not yet";
+  }
   void addFolder(const std::string& relative) {
     CreateDirectoryA((root() + "\\" + relative).c_str(), nullptr);
   }

@@ -42,6 +42,15 @@ class ReadOnlyFiles : public FileSystem {
   bool setAttributes(const char*, std::uint32_t) override { return false; }
   bool deleteFile(const char*) override { return false; }
   bool deleteAtRestart(const char*) override { return false; }
+  Handle openForRemoval(const char*) override { return kNoHandle; }
+  bool setAttributesOf(Handle, std::uint32_t) override { return false; }
+  bool deleteOpenFile(Handle) override { return false; }
+  bool moveOpenFile(Handle, const char*) override { return false; }
+  bool createProtectedFolder(const char*) override { return false; }
+  // Not needed for examination: the tools act on nothing, so they confirm nothing either.
+  bool identify(Handle, FileIdentity&) override { return false; }
+  bool identifyPath(const char*, FileIdentity&) override { return false; }
+  std::uint32_t driveType(const char*) override { return kDriveUnknown; }
   bool writeProfileSection(const char*, const char*, const char*) override { return false; }
   // Not needed for examination.
   bool shortPathName(const char*, char* buffer, std::size_t capacity) override {

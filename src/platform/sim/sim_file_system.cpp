@@ -288,4 +288,14 @@ bool SimFileSystem::tempDirectory(char* buffer, std::size_t capacity) {
   return copyOut(tempDirectory_, buffer, capacity);
 }
 
+// Not yet: the removal through one handle.
+platform::Handle SimFileSystem::openForRemoval(const char*) { return platform::kNoHandle; }
+bool SimFileSystem::identify(platform::Handle, platform::FileIdentity&) { return false; }
+bool SimFileSystem::setAttributesOf(platform::Handle, std::uint32_t) { return false; }
+bool SimFileSystem::deleteOpenFile(platform::Handle) { return false; }
+bool SimFileSystem::moveOpenFile(platform::Handle, const char*) { return false; }
+bool SimFileSystem::createProtectedFolder(const char*) { return false; }
+bool SimFileSystem::identifyPath(const char*, platform::FileIdentity&) { return false; }
+std::uint32_t SimFileSystem::driveType(const char*) { return platform::kDriveFixed; }
+
 }  // namespace sim

@@ -67,6 +67,14 @@ class SimFileSystem : public platform::FileSystem {
   bool setAttributes(const char* path, std::uint32_t attributes) override;
   bool deleteFile(const char* path) override;
   bool deleteAtRestart(const char* path) override;
+  platform::Handle openForRemoval(const char* path) override;
+  bool identify(platform::Handle file, platform::FileIdentity& identity) override;
+  bool setAttributesOf(platform::Handle file, std::uint32_t attributes) override;
+  bool deleteOpenFile(platform::Handle file) override;
+  bool moveOpenFile(platform::Handle file, const char* newPath) override;
+  bool createProtectedFolder(const char* path) override;
+  bool identifyPath(const char* path, platform::FileIdentity& identity) override;
+  std::uint32_t driveType(const char* root) override;
   bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
   bool readProfileSection(const char* file, const char* section, char* buffer, std::size_t capacity,
                           std::size_t& used) override;

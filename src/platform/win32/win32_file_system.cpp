@@ -104,6 +104,16 @@ bool Win32FileSystem::deleteAtRestart(const char* path) {
   return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
+// Not yet: the removal through one handle.
+Handle Win32FileSystem::openForRemoval(const char*) { return kNoHandle; }
+bool Win32FileSystem::identify(Handle, FileIdentity&) { return false; }
+bool Win32FileSystem::setAttributesOf(Handle, std::uint32_t) { return false; }
+bool Win32FileSystem::deleteOpenFile(Handle) { return false; }
+bool Win32FileSystem::moveOpenFile(Handle, const char*) { return false; }
+bool Win32FileSystem::createProtectedFolder(const char*) { return false; }
+bool Win32FileSystem::identifyPath(const char*, FileIdentity&) { return false; }
+std::uint32_t Win32FileSystem::driveType(const char* root) { return GetDriveTypeA(root); }
+
 bool Win32FileSystem::shortPathName(const char* path, char* buffer, std::size_t capacity) {
   return fitted(GetShortPathNameA(path, buffer, capacityOf(capacity)), capacity, buffer);
 }

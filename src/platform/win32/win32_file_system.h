@@ -20,6 +20,14 @@ class Win32FileSystem : public FileSystem {
   bool setAttributes(const char* path, std::uint32_t attributes) override;
   bool deleteFile(const char* path) override;
   bool deleteAtRestart(const char* path) override;
+  Handle openForRemoval(const char* path) override;
+  bool identify(Handle file, FileIdentity& identity) override;
+  bool setAttributesOf(Handle file, std::uint32_t attributes) override;
+  bool deleteOpenFile(Handle file) override;
+  bool moveOpenFile(Handle file, const char* newPath) override;
+  bool createProtectedFolder(const char* path) override;
+  bool identifyPath(const char* path, FileIdentity& identity) override;
+  std::uint32_t driveType(const char* root) override;
   bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
   bool readProfileSection(const char* file, const char* section, char* buffer, std::size_t capacity,
                           std::size_t& used) override;
