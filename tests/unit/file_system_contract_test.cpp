@@ -17,13 +17,21 @@ class SimulatedEnvironment {
   void addFile(const std::string& relative, const std::string& bytes, std::uint32_t attributes) {
     machine.files.addFile(root() + "\\" + relative, bytes, attributes);
   }
-  // Not yet: what another user may do.
-  void holdWithoutDeleteSharing(const std::string&) { ADD_FAILURE() << "not yet"; }
-  void renameFolder(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
-  void linkFolder(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
-  void addHardLink(const std::string&, const std::string&) { ADD_FAILURE() << "not yet"; }
-  void addFileOutsideTheCodePage(const std::string&, const std::string&) {
-    ADD_FAILURE() << "not yet";
+  void holdWithoutDeleteSharing(const std::string& relative) {
+    machine.files.holdOpen(root() + "\\" + relative);
+  }
+  void renameFolder(const std::string& from, const std::string& to) {
+    ASSERT_TRUE(machine.files.rename(root() + "\\" + from, root() + "\\" + to));
+  }
+  void linkFolder(const std::string& link, const std::string& target) {
+    machine.files.addJunction(root() + "\\" + link, root() + "\\" + target);
+  }
+  void addHardLink(const std::string& name, const std::string& existing) {
+    machine.files.addHardLink(root() + "\\" + name, root() + "\\" + existing);
+  }
+  void addFileOutsideTheCodePage(const std::string& folder, const std::string& bytes) {
+    machine.files.addFileOutsideTheCodePage(root() + "\\" + folder, "..\\outside.exe",
+                                            "___O~HH4.EXE", bytes);
   }
   void addFolder(const std::string& relative) { machine.files.addFolder(root() + "\\" + relative); }
 

@@ -7,7 +7,20 @@
 #include "common/bounded_text.h"
 
 namespace sim {
+
+struct SimFileData {
+  std::string bytes;
+  std::uint32_t attributes = platform::kAttributeArchive;
+  std::uint64_t index = 0;
+  int links = 1;      // names that lead to it
+  int holders = 0;    // openers that did not share deletion
+  int imageMaps = 0;  // running programs whose image it is
+};
+
 namespace {
+
+// Links leading to links: past this many the path names nothing, as on the system.
+constexpr int kMostLinksFollowed = 32;
 
 bool sameLetter(char a, char b) {
   return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
@@ -47,11 +60,33 @@ std::string lastPart(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-platform::FindEntry entryOf(const std::string& name, std::uint32_t attributes) {
-  platform::FindEntry entry;
-  entry.attributes = attributes;
-  text::copy(entry.fileName, name.c_str());
-  return entry;
+std::string folderPart(const std::string& path) {
+  std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The components of a normalized key, with "." dropped and ".." taking the one before away
+// (never the drive).
+std::vector<std::string> componentsOf(const std::string& key) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t slash = key.find('\\', start);
+    std::string part =
+        key.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    if (part == ".." && parts.size() > 1) {
+      parts.pop_back();
+    } else if (part != "." && part != ".." && !(part.empty() && !parts.empty())) {
+      parts.push_back(part);
+    }
+    if (slash == std::string::npos) return parts;
+    start = slash + 1;
+  }
 }
 
 bool copyOut(const std::string& path, char* buffer, std::size_t capacity) {
@@ -63,22 +98,45 @@ bool copyOut(const std::string& path, char* buffer, std::size_t capacity) {
   return true;
 }
 
+bool sameVolume(const std::string& a, const std::string& b) {
+  return !a.empty() && !b.empty() && a[0] != '\\' && a.substr(0, 2) == b.substr(0, 2);
+}
+
 }  // namespace
 
 SimFileSystem::SimFileSystem(SimHandles& handles) : handles_(handles) {}
+
+SimFileSystem::~SimFileSystem() = default;
 
 std::string SimFileSystem::absolutePath(const std::string& path) const {
   bool absolute = (path.size() >= 2 && path[1] == ':') || path.rfind("\\\\", 0) == 0;
   return absolute ? path : currentDirectory_ + "\\" + path;
 }
 
-SimFileSystem::Node* SimFileSystem::find(const std::string& path) {
-  auto it = nodes_.find(keyOf(path));
+std::string SimFileSystem::resolve(const std::string& path, bool followLast) const {
+  std::vector<std::string> parts = componentsOf(normalizePath(absolutePath(path)));
+  std::string key = parts.empty() ? std::string() : parts[0];
+  int followed = 0;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    key += "\\" + parts[i];
+    bool last = i + 1 == parts.size();
+    auto it = nodes_.find(key);
+    while (it != nodes_.end() && !it->second.linkTarget.empty() && (!last || followLast)) {
+      if (++followed > kMostLinksFollowed) return std::string();
+      key = resolve(it->second.linkTarget, false);
+      it = nodes_.find(key);
+    }
+  }
+  return key;
+}
+
+SimFileSystem::Node* SimFileSystem::find(const std::string& path, bool followLast) {
+  auto it = nodes_.find(resolve(path, followLast));
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
-const SimFileSystem::Node* SimFileSystem::find(const std::string& path) const {
-  auto it = nodes_.find(keyOf(path));
+const SimFileSystem::Node* SimFileSystem::find(const std::string& path, bool followLast) const {
+  auto it = nodes_.find(resolve(path, followLast));
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
@@ -87,54 +145,167 @@ SimFileSystem::Node& SimFileSystem::ensureFolder(const std::string& key, const s
   if (it != nodes_.end()) return it->second;
   std::string parent = parentKey(key);
   if (!parent.empty()) {
-    std::size_t slash = path.find_last_of("\\/");
-    ensureFolder(parent, slash == std::string::npos ? parent : path.substr(0, slash));
+    ensureFolder(parent, folderPart(path).empty() ? parent : folderPart(path));
     nodes_[parent].children.push_back(key);
   }
   Node& node = nodes_[key];
   node.name = lastPart(path);
   node.folder = true;
-  node.attributes = platform::kAttributeDirectory;
+  node.entry = nextEntry_++;
+  entryKeys_[node.entry] = key;
   return node;
 }
 
-void SimFileSystem::addFile(const std::string& relativeOrFull, const std::string& bytes,
-                            std::uint32_t attributes) {
-  std::string path = absolutePath(relativeOrFull);
-  std::string key = keyOf(path);
-  if (nodes_.count(key) == 0) {
-    std::string parent = parentKey(key);
-    std::size_t slash = path.find_last_of("\\/");
-    ensureFolder(parent, path.substr(0, slash));
+SimFileSystem::Node& SimFileSystem::place(const std::string& path, const std::string& listedName) {
+  std::string absolute = absolutePath(path);
+  std::string folder = folderPart(absolute);
+  std::string parent = resolve(folder);
+  ensureFolder(parent, folder);
+  std::string key = parent + "\\" + upper(lastPart(absolute));
+  auto it = nodes_.find(key);
+  if (it == nodes_.end()) {
     nodes_[parent].children.push_back(key);
+    Node& node = nodes_[key];
+    node.entry = nextEntry_++;
+    entryKeys_[node.entry] = key;
+    it = nodes_.find(key);
+  } else if (it->second.data != nullptr) {
+    --it->second.data->links;
+    it->second.data.reset();
   }
-  Node& node = nodes_[key];
-  node.name = lastPart(path);
+  Node& node = it->second;
+  node.name = listedName;
   node.folder = false;
-  node.bytes = bytes;
-  node.attributes = attributes;
+  node.linkTarget.clear();
+  node.exactName = true;
+  node.alternateName.clear();
+  return node;
+}
+
+void SimFileSystem::addFile(const std::string& path, const std::string& bytes,
+                            std::uint32_t attributes) {
+  Node& node = place(path, lastPart(path));
+  node.data = std::make_shared<SimFileData>();
+  node.data->bytes = bytes;
+  node.data->attributes = attributes;
+  node.data->index = nextFileIndex_++;
 }
 
 void SimFileSystem::addFolder(const std::string& path, std::uint32_t attributes) {
-  ensureFolder(keyOf(path), absolutePath(path)).attributes =
+  std::string absolute = absolutePath(path);
+  ensureFolder(resolve(absolute), absolute).folderAttributes =
       attributes | platform::kAttributeDirectory;
 }
 
+void SimFileSystem::addJunction(const std::string& path, const std::string& target) {
+  Node& node = place(path, lastPart(path));
+  node.folder = true;
+  node.folderAttributes = platform::kAttributeDirectory | platform::kAttributeReparsePoint;
+  node.linkTarget = normalizePath(absolutePath(target));
+}
+
+void SimFileSystem::addFileLink(const std::string& path, const std::string& target) {
+  Node& node = place(path, lastPart(path));
+  node.data = std::make_shared<SimFileData>();
+  node.data->attributes = platform::kAttributeArchive | platform::kAttributeReparsePoint;
+  node.data->index = nextFileIndex_++;
+  node.linkTarget = normalizePath(absolutePath(target));
+}
+
+void SimFileSystem::addHardLink(const std::string& path, const std::string& existing) {
+  std::shared_ptr<SimFileData> data = find(existing)->data;
+  Node& node = place(path, lastPart(path));
+  node.data = data;
+  ++data->links;
+}
+
+std::string SimFileSystem::addFileOutsideTheCodePage(const std::string& folder,
+                                                     const std::string& listedName,
+                                                     const std::string& shortName,
+                                                     const std::string& bytes) {
+  // Without a short name the file has no name that a single-byte path can give.
+  std::string reachable =
+      shortName.empty() ? "\x01unnamed" + std::to_string(++surrogateNames_) : shortName;
+  addFile(folder + "\\" + reachable, bytes);
+  Node& node = *find(folder + "\\" + reachable);
+  node.name = listedName;
+  node.exactName = false;
+  node.alternateName = shortName;
+  return shortName.empty() ? std::string() : folder + "\\" + shortName;
+}
+
+void SimFileSystem::rekey(const std::string& from, const std::string& to) {
+  std::vector<std::pair<std::string, Node>> moved;
+  for (auto it = nodes_.begin(); it != nodes_.end();) {
+    if (it->first == from || it->first.rfind(from + "\\", 0) == 0) {
+      moved.emplace_back(to + it->first.substr(from.size()), std::move(it->second));
+      it = nodes_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  Node& oldParent = nodes_[parentKey(from)];
+  oldParent.children.erase(std::remove(oldParent.children.begin(), oldParent.children.end(), from),
+                           oldParent.children.end());
+  for (auto& [key, node] : moved) {
+    for (std::string& child : node.children) child = to + child.substr(from.size());
+    entryKeys_[node.entry] = key;
+    nodes_[key] = std::move(node);
+  }
+  nodes_[parentKey(to)].children.push_back(to);
+}
+
+bool SimFileSystem::rename(const std::string& from, const std::string& to) {
+  std::string key = resolve(from, false);
+  std::string absolute = absolutePath(to);
+  const Node* parent = find(folderPart(absolute));
+  if (nodes_.count(key) == 0 || parent == nullptr || !parent->folder) return false;
+  std::string target = resolve(folderPart(absolute)) + "\\" + upper(lastPart(absolute));
+  if (nodes_.count(target) != 0) return false;
+  rekey(key, target);
+  nodes_[target].name = lastPart(absolute);
+  return true;
+}
+
+void SimFileSystem::setDriveType(char letter, std::uint32_t type) {
+  driveTypes_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = type;
+}
+
 void SimFileSystem::inject(FileFault fault, const std::string& path) {
-  faults_.emplace(fault, keyOf(path));
+  faults_.emplace(fault, resolve(path));
 }
 
 bool SimFileSystem::faulty(FileFault fault, const std::string& key) const {
   return faults_.count({fault, key}) != 0;
 }
 
+void SimFileSystem::aboutToChange() {
+  if (!beforeNextChange_) return;
+  std::function<void()> change = std::move(beforeNextChange_);
+  beforeNextChange_ = nullptr;
+  change();
+}
+
 void SimFileSystem::holdOpen(const std::string& path) {
-  if (Node* node = find(path)) ++node->holders;
+  Node* node = find(path);
+  if (node != nullptr && node->data != nullptr) ++node->data->holders;
 }
 
 void SimFileSystem::letGo(const std::string& path) {
   Node* node = find(path);
-  if (node != nullptr && node->holders > 0) --node->holders;
+  if (node != nullptr && node->data != nullptr && node->data->holders > 0) --node->data->holders;
+}
+
+ImageMapping SimFileSystem::mapImage(const std::string& path) {
+  Node* node = find(path);
+  if (node == nullptr || node->data == nullptr) return nullptr;
+  ++node->data->imageMaps;
+  return node->data;
+}
+
+void SimFileSystem::unmapImage(ImageMapping& mapping) {
+  if (mapping != nullptr && mapping->imageMaps > 0) --mapping->imageMaps;
+  mapping.reset();
 }
 
 bool SimFileSystem::hasFile(const std::string& path) const {
@@ -142,17 +313,31 @@ bool SimFileSystem::hasFile(const std::string& path) const {
   return node != nullptr && !node->folder;
 }
 
-std::uint32_t SimFileSystem::attributesOf(const std::string& path) const {
+std::string SimFileSystem::contentsOf(const std::string& path) const {
   const Node* node = find(path);
-  return node == nullptr ? 0 : node->attributes;
+  return node == nullptr || node->data == nullptr ? std::string() : node->data->bytes;
+}
+
+std::uint32_t SimFileSystem::attributesOf(const std::string& path) const {
+  const Node* node = find(path, false);
+  if (node == nullptr) return 0;
+  return node->data != nullptr ? node->data->attributes : node->folderAttributes;
 }
 
 std::string SimFileSystem::dump() const {
   std::string text = "files:\n";
   for (const auto& [key, node] : nodes_) {
-    text += "  " + key + (node.folder ? "\\" : "") +
-            " attributes=" + std::to_string(node.attributes) +
-            " size=" + std::to_string(node.bytes.size()) + (node.holders > 0 ? " held" : "") + "\n";
+    text += "  " + key + (node.folder ? "\\" : "");
+    if (!node.linkTarget.empty()) text += " -> " + node.linkTarget;
+    if (node.data != nullptr) {
+      const SimFileData& data = *node.data;
+      text += " attributes=" + std::to_string(data.attributes) +
+              " size=" + std::to_string(data.bytes.size()) +
+              " index=" + std::to_string(data.index) +
+              (data.links > 1 ? " links=" + std::to_string(data.links) : "") +
+              (data.holders > 0 ? " held" : "") + (data.imageMaps > 0 ? " running" : "");
+    }
+    text += "\n";
   }
   return text;
 }
@@ -161,27 +346,35 @@ platform::Handle SimFileSystem::findFirst(const char* pattern, platform::FindEnt
   std::string text = absolutePath(pattern);
   std::size_t slash = text.find_last_of("\\/");
   if (slash == std::string::npos) return platform::kNoHandle;
-  std::string folderKey = keyOf(text.substr(0, slash));
+  std::string folderKey = resolve(text.substr(0, slash));
   std::string mask = text.substr(slash + 1);
-  const Node* folder = find(folderKey);
-  if (folder == nullptr || !folder->folder || faulty(FileFault::List, folderKey)) {
+  auto folder = nodes_.find(folderKey);
+  if (folder == nodes_.end() || !folder->second.folder || faulty(FileFault::List, folderKey)) {
     return platform::kNoHandle;
   }
 
   Search search;
-  bool isRoot = parentKey(folderKey).empty();
-  if (!isRoot) {
+  auto listed = [](const std::string& name, std::uint32_t attributes) {
+    platform::FindEntry found;
+    found.attributes = attributes;
+    text::copy(found.fileName, name.c_str());
+    return found;
+  };
+  if (!parentKey(folderKey).empty()) {
     for (const char* dots : {".", ".."}) {
       if (matchesMask(mask, dots)) {
-        search.entries.push_back(entryOf(dots, platform::kAttributeDirectory));
+        search.entries.push_back(listed(dots, platform::kAttributeDirectory));
       }
     }
   }
-  for (const std::string& childKey : folder->children) {
+  for (const std::string& childKey : folder->second.children) {
     const Node& child = nodes_.at(childKey);
-    if (matchesMask(mask, child.name)) {
-      search.entries.push_back(entryOf(child.name, child.attributes));
-    }
+    if (!matchesMask(mask, child.name)) continue;
+    platform::FindEntry found =
+        listed(child.name, child.folder ? child.folderAttributes : child.data->attributes);
+    found.exactName = child.exactName;
+    text::copy(found.alternateName, child.alternateName.c_str());
+    search.entries.push_back(found);
   }
   if (search.entries.empty()) return platform::kNoHandle;
 
@@ -207,45 +400,58 @@ void SimFileSystem::findClose(platform::Handle handle) {
 bool SimFileSystem::exists(const char* path) { return find(path) != nullptr; }
 
 bool SimFileSystem::isReadable(const char* path) {
-  const Node* node = find(path);
-  return node != nullptr && !faulty(FileFault::Open, keyOf(path));
+  return find(path) != nullptr && !faulty(FileFault::Open, resolve(path));
 }
 
-platform::Handle SimFileSystem::openForReading(const char* path) {
-  std::string key = keyOf(path);
-  const Node* node = find(key);
-  if (node == nullptr || node->folder || faulty(FileFault::Open, key)) return platform::kNoHandle;
-  platform::Handle handle = handles_.open(std::string("file ") + path);
-  files_.emplace(handle, OpenFile{key, 0});
+platform::Handle SimFileSystem::openNode(const std::string& key, Node& node, bool forRemoval) {
+  platform::Handle handle = handles_.open(std::string("file ") + key);
+  files_.emplace(handle, OpenFile{node.entry, node.data, 0, forRemoval});
   return handle;
 }
 
-std::int64_t SimFileSystem::fileLength(platform::Handle handle) {
+platform::Handle SimFileSystem::openForReading(const char* path) {
+  std::string key = resolve(path);
+  auto it = nodes_.find(key);
+  if (it == nodes_.end() || it->second.folder || faulty(FileFault::Open, key)) {
+    return platform::kNoHandle;
+  }
+  return openNode(key, it->second, false);
+}
+
+SimFileSystem::OpenFile* SimFileSystem::opened(platform::Handle handle) {
   auto it = files_.find(handle);
-  if (it == files_.end() || faulty(FileFault::Length, it->second.key)) return -1;
-  const Node* node = find(it->second.key);
-  return node == nullptr ? -1 : static_cast<std::int64_t>(node->bytes.size());
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+std::string SimFileSystem::keyOfEntry(std::uint64_t entry) const {
+  auto it = entryKeys_.find(entry);
+  return it == entryKeys_.end() ? std::string() : it->second;
+}
+
+std::int64_t SimFileSystem::fileLength(platform::Handle handle) {
+  OpenFile* file = opened(handle);
+  if (file == nullptr || faulty(FileFault::Length, keyOfEntry(file->entry))) return -1;
+  return static_cast<std::int64_t>(file->data->bytes.size());
 }
 
 bool SimFileSystem::seek(platform::Handle handle, std::uint32_t offset) {
-  auto it = files_.find(handle);
-  if (it == files_.end()) return false;
+  OpenFile* file = opened(handle);
+  if (file == nullptr) return false;
   // As with the system's seek, a position past the end is allowed; reads there return nothing.
-  it->second.position = offset;
+  file->position = offset;
   return true;
 }
 
 int SimFileSystem::read(platform::Handle handle, void* buffer, int count) {
-  auto it = files_.find(handle);
-  if (it == files_.end() || count < 0 || faulty(FileFault::Read, it->second.key)) return -1;
-  const Node* node = find(it->second.key);
-  if (node == nullptr) return -1;
-  std::uint64_t position = it->second.position;
-  if (position >= node->bytes.size()) return 0;
-  std::size_t available = node->bytes.size() - position;
-  std::size_t taken = std::min<std::size_t>(available, static_cast<std::size_t>(count));
-  std::memcpy(buffer, node->bytes.data() + position, taken);
-  it->second.position += static_cast<std::uint32_t>(taken);
+  OpenFile* file = opened(handle);
+  if (file == nullptr || count < 0 || faulty(FileFault::Read, keyOfEntry(file->entry))) return -1;
+  const std::string& bytes = file->data->bytes;
+  std::uint64_t position = file->position;
+  if (position >= bytes.size()) return 0;
+  std::size_t taken =
+      std::min<std::size_t>(bytes.size() - position, static_cast<std::size_t>(count));
+  std::memcpy(buffer, bytes.data() + position, taken);
+  file->position += static_cast<std::uint32_t>(taken);
   bytesRead_ += taken;
   return static_cast<int>(taken);
 }
@@ -256,10 +462,16 @@ void SimFileSystem::closeFile(platform::Handle handle) {
 }
 
 bool SimFileSystem::setAttributes(const char* path, std::uint32_t attributes) {
-  std::string key = keyOf(path);
-  Node* node = find(key);
-  if (node == nullptr || faulty(FileFault::SetAttributes, key)) return false;
-  node->attributes = attributes | (node->folder ? platform::kAttributeDirectory : 0);
+  aboutToChange();
+  std::string key = resolve(path);
+  auto it = nodes_.find(key);
+  if (it == nodes_.end() || faulty(FileFault::SetAttributes, key)) return false;
+  Node& node = it->second;
+  if (node.folder) {
+    node.folderAttributes = attributes | platform::kAttributeDirectory;
+  } else {
+    node.data->attributes = attributes;
+  }
   return true;
 }
 
@@ -267,17 +479,123 @@ void SimFileSystem::detach(const std::string& key) {
   Node& parent = nodes_[parentKey(key)];
   parent.children.erase(std::remove(parent.children.begin(), parent.children.end(), key),
                         parent.children.end());
-  nodes_.erase(key);
+  auto it = nodes_.find(key);
+  if (it->second.data != nullptr) --it->second.data->links;
+  entryKeys_.erase(it->second.entry);
+  nodes_.erase(it);
 }
 
 bool SimFileSystem::deleteFile(const char* path) {
-  std::string key = keyOf(path);
-  Node* node = find(key);
-  if (node == nullptr || node->folder || faulty(FileFault::Delete, key)) return false;
-  // The system refuses to delete a read-only file or one that is held open.
-  if (node->holders > 0 || (node->attributes & platform::kAttributeReadOnly) != 0) return false;
+  aboutToChange();
+  std::string key = resolve(path, false);
+  auto it = nodes_.find(key);
+  if (it == nodes_.end() || it->second.folder || faulty(FileFault::Delete, key)) return false;
+  const SimFileData& data = *it->second.data;
+  // The system refuses to delete a read-only file, one held open, and a running image.
+  if (data.holders > 0 || data.imageMaps > 0 ||
+      (data.attributes & platform::kAttributeReadOnly) != 0) {
+    return false;
+  }
   detach(key);
   return true;
+}
+
+platform::Handle SimFileSystem::openForRemoval(const char* path) {
+  if (!ntFamily_) return platform::kNoHandle;
+  std::string key = resolve(path, false);
+  auto it = nodes_.find(key);
+  if (it == nodes_.end() || it->second.folder || faulty(FileFault::Open, key) ||
+      faulty(FileFault::Delete, key) || it->second.data->holders > 0) {
+    return platform::kNoHandle;
+  }
+  return openNode(key, it->second, true);
+}
+
+platform::FileIdentity SimFileSystem::identityOf(const std::string& key,
+                                                 const SimFileData& data) const {
+  platform::FileIdentity identity;
+  // One volume a drive; a file that has no name any more keeps the volume it had.
+  char drive = key.empty() ? 'C' : key[0];
+  identity.volumeSerial = 0x5A000000u + static_cast<std::uint8_t>(drive);
+  identity.fileIndex = data.index;
+  identity.links = static_cast<std::uint32_t>(data.links);
+  identity.attributes = data.attributes;
+  return identity;
+}
+
+bool SimFileSystem::identify(platform::Handle handle, platform::FileIdentity& identity) {
+  OpenFile* file = opened(handle);
+  if (file == nullptr) return false;
+  identity = identityOf(keyOfEntry(file->entry), *file->data);
+  return true;
+}
+
+bool SimFileSystem::setAttributesOf(platform::Handle handle, std::uint32_t attributes) {
+  OpenFile* file = opened(handle);
+  if (file == nullptr || !file->forRemoval) return false;
+  aboutToChange();
+  if (faulty(FileFault::SetAttributes, keyOfEntry(file->entry))) return false;
+  file->data->attributes = attributes | (file->data->attributes & platform::kAttributeReparsePoint);
+  return true;
+}
+
+bool SimFileSystem::deleteOpenFile(platform::Handle handle) {
+  OpenFile* file = opened(handle);
+  if (file == nullptr || !file->forRemoval) return false;
+  aboutToChange();
+  std::string key = keyOfEntry(file->entry);
+  if (key.empty()) return true;  // already deleted through another handle
+  const SimFileData& data = *file->data;
+  if (faulty(FileFault::Delete, key) || data.imageMaps > 0 ||
+      (data.attributes & platform::kAttributeReadOnly) != 0) {
+    return false;
+  }
+  detach(key);
+  return true;
+}
+
+bool SimFileSystem::moveOpenFile(platform::Handle handle, const char* newPath) {
+  OpenFile* file = opened(handle);
+  if (file == nullptr || !file->forRemoval) return false;
+  aboutToChange();
+  std::string key = keyOfEntry(file->entry);
+  std::string absolute = absolutePath(newPath);
+  const Node* parent = find(folderPart(absolute));
+  if (key.empty() || faulty(FileFault::Move, key) || parent == nullptr || !parent->folder) {
+    return false;
+  }
+  std::string target = resolve(folderPart(absolute)) + "\\" + upper(lastPart(absolute));
+  if (nodes_.count(target) != 0 || !sameVolume(key, target)) return false;
+  rekey(key, target);
+  Node& node = nodes_[target];
+  node.name = lastPart(absolute);
+  node.exactName = true;
+  node.alternateName.clear();
+  return true;
+}
+
+bool SimFileSystem::createProtectedFolder(const char* path) {
+  std::string absolute = absolutePath(path);
+  const Node* parent = find(folderPart(absolute));
+  if (parent == nullptr || !parent->folder || find(absolute) != nullptr) return false;
+  addFolder(absolute);
+  protectedFolders_.push_back(absolute);
+  return true;
+}
+
+bool SimFileSystem::identifyPath(const char* path, platform::FileIdentity& identity) {
+  std::string key = resolve(path);
+  auto it = nodes_.find(key);
+  if (it == nodes_.end() || it->second.folder || faulty(FileFault::Open, key)) return false;
+  identity = identityOf(key, *it->second.data);
+  return true;
+}
+
+std::uint32_t SimFileSystem::driveType(const char* root) {
+  if (root[0] == '\\' && root[1] == '\\') return platform::kDriveRemote;
+  if (root[0] == '\0' || root[1] != ':') return platform::kDriveUnknown;
+  auto it = driveTypes_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(root[0]))));
+  return it == driveTypes_.end() ? platform::kDriveFixed : it->second;
 }
 
 bool SimFileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
@@ -287,15 +605,5 @@ bool SimFileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
 bool SimFileSystem::tempDirectory(char* buffer, std::size_t capacity) {
   return copyOut(tempDirectory_, buffer, capacity);
 }
-
-// Not yet: the removal through one handle.
-platform::Handle SimFileSystem::openForRemoval(const char*) { return platform::kNoHandle; }
-bool SimFileSystem::identify(platform::Handle, platform::FileIdentity&) { return false; }
-bool SimFileSystem::setAttributesOf(platform::Handle, std::uint32_t) { return false; }
-bool SimFileSystem::deleteOpenFile(platform::Handle) { return false; }
-bool SimFileSystem::moveOpenFile(platform::Handle, const char*) { return false; }
-bool SimFileSystem::createProtectedFolder(const char*) { return false; }
-bool SimFileSystem::identifyPath(const char*, platform::FileIdentity&) { return false; }
-std::uint32_t SimFileSystem::driveType(const char*) { return platform::kDriveFixed; }
 
 }  // namespace sim

@@ -1,9 +1,13 @@
-// The simulated machine's disks: a tree of folders and files with attributes, contents, files
-// held open by processes, and per-path faults.
+// The simulated machine's disks: a tree of folders and files with attributes, contents, links
+// and junctions, hard links and file identity, files held open by programs or run as their
+// images, and per-path faults. Paths resolve as the system's do: without regard to case,
+// through junctions and links on the way, "." and ".." taken as they come.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,35 +23,69 @@ enum class FileFault {
   Length,           // its length cannot be had
   Read,             // reads fail
   SetAttributes,    // its attributes cannot be changed
-  Delete,           // it cannot be deleted (access denied)
+  Delete,           // it cannot be deleted, nor opened to be deleted (access denied)
+  Move,             // it cannot be moved
   DeleteAtRestart,  // its deletion at restart cannot be arranged
   ShortName,        // it has no short name
   Profile,          // its profile sections can be neither read nor written
 };
 
+// The contents and the state of one file, whatever names it has.
+struct SimFileData;
+// A running program's hold on its image: the image cannot be deleted while it is kept.
+using ImageMapping = std::shared_ptr<SimFileData>;
+
 class SimFileSystem : public platform::FileSystem {
  public:
   explicit SimFileSystem(SimHandles& handles);
+  ~SimFileSystem() override;
 
   // Building the machine. Parent folders are made as needed; adding an existing path replaces it.
   void addFile(const std::string& path, const std::string& bytes = {},
                std::uint32_t attributes = platform::kAttributeArchive);
   void addFolder(const std::string& path, std::uint32_t attributes = platform::kAttributeDirectory);
+  // A junction (or a symbolic link to a folder) at `path` that leads to the folder `target`.
+  void addJunction(const std::string& path, const std::string& target);
+  // A symbolic link to a file.
+  void addFileLink(const std::string& path, const std::string& target);
+  // A second name for an existing file.
+  void addHardLink(const std::string& path, const std::string& existing);
+  // A file whose name has characters the code page lacks: listed as `listedName` (what the
+  // conversion makes of it, such as "..\outside.exe" or "??.exe"), not exact, reachable only
+  // through its short name `shortName` (none when empty). Returns the path it is reached by
+  // ("" without a short name).
+  std::string addFileOutsideTheCodePage(const std::string& folder, const std::string& listedName,
+                                        const std::string& shortName, const std::string& bytes);
+  // Renames a file or a folder (with everything in it), as another user may; open handles keep
+  // to their files.
+  bool rename(const std::string& from, const std::string& to);
   void setWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
   void setTempDirectory(const std::string& path) { tempDirectory_ = path; }
   void setCurrentDirectory(const std::string& path) { currentDirectory_ = path; }
+  // Whether the system is of the NT family, which opens files for removal through a handle.
+  void setNtFamily(bool nt) { ntFamily_ = nt; }
+  // The kind of the drive of `letter` (fixed unless said otherwise); "\\server" paths are remote.
+  void setDriveType(char letter, std::uint32_t type);
   void inject(FileFault fault, const std::string& path);
+  // Runs `change` once, just before the next operation of the program that changes a file: what
+  // another user may do between the program's look at a file and its act on it.
+  void beforeNextChange(std::function<void()> change) { beforeNextChange_ = std::move(change); }
 
-  // A file held open without delete sharing (by a process running it, or any other holder)
-  // cannot be deleted until every holder lets go.
+  // A file held open without delete sharing (by any program) cannot be deleted, nor opened to
+  // be deleted, until every holder lets go.
   void holdOpen(const std::string& path);
   void letGo(const std::string& path);
+  // A running program's image: it can be opened for removal and moved, but not deleted.
+  ImageMapping mapImage(const std::string& path);
+  void unmapImage(ImageMapping& mapping);
 
   // Looking at the machine.
   bool hasFile(const std::string& path) const;
   std::string contentsOf(const std::string& path) const;
   // Deletions arranged for the next start, in order (as the system keeps them).
   const std::vector<std::string>& deletionsAtRestart() const { return deletionsAtRestart_; }
+  // Folders made by createProtectedFolder, in order.
+  const std::vector<std::string>& protectedFolders() const { return protectedFolders_; }
   // Gives a path a short name other than the one made up from its long name.
   void setShortPath(const std::string& path, const std::string& shortPath);
   std::uint32_t attributesOf(const std::string& path) const;
@@ -66,7 +104,6 @@ class SimFileSystem : public platform::FileSystem {
   void closeFile(platform::Handle file) override;
   bool setAttributes(const char* path, std::uint32_t attributes) override;
   bool deleteFile(const char* path) override;
-  bool deleteAtRestart(const char* path) override;
   platform::Handle openForRemoval(const char* path) override;
   bool identify(platform::Handle file, platform::FileIdentity& identity) override;
   bool setAttributesOf(platform::Handle file, std::uint32_t attributes) override;
@@ -75,6 +112,7 @@ class SimFileSystem : public platform::FileSystem {
   bool createProtectedFolder(const char* path) override;
   bool identifyPath(const char* path, platform::FileIdentity& identity) override;
   std::uint32_t driveType(const char* root) override;
+  bool deleteAtRestart(const char* path) override;
   bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
   bool readProfileSection(const char* file, const char* section, char* buffer, std::size_t capacity,
                           std::size_t& used) override;
@@ -86,43 +124,66 @@ class SimFileSystem : public platform::FileSystem {
   std::uint64_t bytesRead() const { return bytesRead_; }
 
  private:
+  // One name in a folder: a folder, a file, or a link (to a folder or a file).
   struct Node {
-    std::string name;  // as added, for listings
+    std::string name;  // as listed
     bool folder = false;
-    std::string bytes;
-    std::uint32_t attributes = 0;
-    int holders = 0;
+    std::uint32_t folderAttributes = platform::kAttributeDirectory;
+    std::shared_ptr<SimFileData> data;  // files and file links
+    std::string linkTarget;             // key a link or junction leads to
     std::vector<std::string> children;  // keys, in listing order
+    bool exactName = true;
+    std::string alternateName;
+    std::uint64_t entry = 0;  // stays with the name through renames
   };
   struct Search {
     std::vector<platform::FindEntry> entries;
     std::size_t next = 0;
   };
   struct OpenFile {
-    std::string key;
+    std::uint64_t entry;
+    std::shared_ptr<SimFileData> data;
     std::uint32_t position = 0;
+    bool forRemoval = false;
   };
 
   // A relative path is taken from the current folder, as the system does.
   std::string absolutePath(const std::string& path) const;
-  std::string keyOf(const std::string& path) const { return normalizePath(absolutePath(path)); }
-  Node* find(const std::string& path);
-  const Node* find(const std::string& path) const;
+  // The key a path leads to: links and junctions on the way are followed, and the one at the
+  // end when `followLast` is set.
+  std::string resolve(const std::string& path, bool followLast = true) const;
+  Node* find(const std::string& path, bool followLast = true);
+  const Node* find(const std::string& path, bool followLast = true) const;
   Node& ensureFolder(const std::string& key, const std::string& path);
+  Node& place(const std::string& path, const std::string& listedName);
   bool faulty(FileFault fault, const std::string& key) const;
   void detach(const std::string& key);
+  void rekey(const std::string& from, const std::string& to);
+  OpenFile* opened(platform::Handle handle);
+  std::string keyOfEntry(std::uint64_t entry) const;
+  void aboutToChange();
+  platform::FileIdentity identityOf(const std::string& key, const SimFileData& data) const;
+  platform::Handle openNode(const std::string& key, Node& node, bool forRemoval);
 
   SimHandles& handles_;
   std::map<std::string, Node> nodes_;
+  std::map<std::uint64_t, std::string> entryKeys_;
   std::map<platform::Handle, Search> searches_;
   std::map<platform::Handle, OpenFile> files_;
   std::set<std::pair<FileFault, std::string>> faults_;
+  std::map<char, std::uint32_t> driveTypes_;
   std::string windowsDirectory_ = "C:\\WINDOWS";
   std::string tempDirectory_ = "C:\\WINDOWS\\TEMP\\";
   std::string currentDirectory_ = "C:\\WINDOWS";
+  bool ntFamily_ = true;
+  std::uint64_t nextEntry_ = 1;
+  std::uint64_t nextFileIndex_ = 0x1000;
+  int surrogateNames_ = 0;
   std::uint64_t bytesRead_ = 0;
   std::vector<std::string> deletionsAtRestart_;
+  std::vector<std::string> protectedFolders_;
   std::map<std::string, std::string> shortPaths_;
+  std::function<void()> beforeNextChange_;
 };
 
 }  // namespace sim

@@ -22,8 +22,13 @@ platform::ProcessId SimProcesses::start(const std::string& imagePath) {
   SimProcess& process = table_[id];
   process.id = id;
   process.imagePath = imagePath;
-  files_.holdOpen(imagePath);
+  process.image = files_.mapImage(imagePath);
   return id;
+}
+
+void SimProcesses::setVersion(const platform::VersionInfo& version) {
+  version_ = version;
+  files_.setNtFamily(version.platformId == platform::kPlatformIdNt);
 }
 
 SimProcess& SimProcesses::process(platform::ProcessId id) { return table_.at(id); }
@@ -44,7 +49,7 @@ bool SimProcesses::isRunning(const std::string& imagePath) const {
 void SimProcesses::end(platform::ProcessId id) {
   auto it = table_.find(id);
   if (it == table_.end() || it->second.exited) return;
-  files_.letGo(it->second.imagePath);
+  files_.unmapImage(it->second.image);
   it->second.exited = true;
 }
 

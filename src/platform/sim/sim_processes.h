@@ -30,6 +30,7 @@ struct SimProcess {
   bool imageReadable = true;       // GetModuleFileNameExA can read its image name
   int windows = 0;                 // top-level windows it owns
   bool exited = false;             // ended; the process object can still be opened, as the system's
+  ImageMapping image;              // its image, kept from deletion while it runs
 };
 
 class SimProcesses : public platform::Processes {
@@ -37,9 +38,9 @@ class SimProcesses : public platform::Processes {
   SimProcesses(SimHandles& handles, SimFileSystem& files, SimClock& clock);
 
   // The system: Windows 98 (platform id 1) or an NT version by its major number.
-  void setWindows98() { version_ = {platform::kPlatformIdWindows, 4, 10}; }
-  void setWindowsNt(std::uint32_t major) { version_ = {platform::kPlatformIdNt, major, 0}; }
-  void setVersion(const platform::VersionInfo& version) { version_ = version; }
+  void setWindows98() { setVersion({platform::kPlatformIdWindows, 4, 10}); }
+  void setWindowsNt(std::uint32_t major) { setVersion({platform::kPlatformIdNt, major, 0}); }
+  void setVersion(const platform::VersionInfo& version);
   void failVersionQuery() { versionFails_ = true; }
   // Which list services exist (both do by default).
   bool toolhelpPresent = true;
@@ -52,8 +53,8 @@ class SimProcesses : public platform::Processes {
   // How many restarts the program asked for.
   int restartsRequested() const { return restarts_; }
 
-  // Starts a process running `imagePath`; the image is held open while it runs (when it is a
-  // file of the simulated disks). Returns its id.
+  // Starts a process running `imagePath`; the image cannot be deleted while it runs (when it is
+  // a file of the simulated disks). Returns its id.
   platform::ProcessId start(const std::string& imagePath);
   SimProcess& process(platform::ProcessId id);
   bool isRunning(platform::ProcessId id) const;

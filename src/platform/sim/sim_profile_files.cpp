@@ -73,27 +73,23 @@ std::string shortComponent(const std::string& component) {
 
 }  // namespace
 
-std::string SimFileSystem::contentsOf(const std::string& path) const {
-  const Node* node = find(path);
-  return node == nullptr ? std::string() : node->bytes;
-}
-
 void SimFileSystem::setShortPath(const std::string& path, const std::string& shortPath) {
-  shortPaths_[keyOf(path)] = shortPath;
+  shortPaths_[resolve(path)] = shortPath;
 }
 
 bool SimFileSystem::deleteAtRestart(const char* path) {
-  std::string key = keyOf(path);
-  if (find(key) == nullptr || faulty(FileFault::DeleteAtRestart, key)) return false;
+  aboutToChange();
+  std::string key = resolve(path, false);
+  if (nodes_.count(key) == 0 || faulty(FileFault::DeleteAtRestart, key)) return false;
   deletionsAtRestart_.push_back(path);
   return true;
 }
 
 bool SimFileSystem::shortPathName(const char* path, char* buffer, std::size_t capacity) {
-  std::string key = keyOf(path);
+  std::string key = resolve(path);
   std::string shortPath;
   auto given = shortPaths_.find(key);
-  if (find(key) == nullptr || faulty(FileFault::ShortName, key)) {
+  if (nodes_.count(key) == 0 || faulty(FileFault::ShortName, key)) {
     shortPath.clear();
   } else if (given != shortPaths_.end()) {
     shortPath = given->second;
@@ -116,11 +112,11 @@ bool SimFileSystem::shortPathName(const char* path, char* buffer, std::size_t ca
 bool SimFileSystem::readProfileSection(const char* file, const char* section, char* buffer,
                                        std::size_t capacity, std::size_t& used) {
   used = 0;
-  if (capacity < 2 || faulty(FileFault::Profile, keyOf(file))) return false;
+  if (capacity < 2 || faulty(FileFault::Profile, resolve(file))) return false;
   std::string list;
-  const Node* node = find(file);
-  if (node != nullptr && !node->folder) {
-    std::vector<std::string> lines = linesOf(node->bytes);
+  std::string bytes = contentsOf(file);
+  if (hasFile(file)) {
+    std::vector<std::string> lines = linesOf(bytes);
     auto [begin, end] = sectionRange(lines, section);
     for (std::size_t i = begin; begin != std::string::npos && i < end; ++i) {
       if (!trimmed(lines[i]).empty()) list += trimmed(lines[i]) + '\0';
@@ -135,7 +131,7 @@ bool SimFileSystem::readProfileSection(const char* file, const char* section, ch
 }
 
 bool SimFileSystem::writeProfileSection(const char* file, const char* section, const char* lines) {
-  std::string key = keyOf(file);
+  std::string key = resolve(file);
   std::size_t slash = key.rfind('\\');
   const Node* folder = slash == std::string::npos ? nullptr : find(key.substr(0, slash));
   if (folder == nullptr || !folder->folder || faulty(FileFault::Profile, key)) return false;
@@ -144,9 +140,10 @@ bool SimFileSystem::writeProfileSection(const char* file, const char* section, c
   for (const char* line = lines; *line != '\0'; line += std::strlen(line) + 1) {
     replacement.emplace_back(line);
   }
-  const Node* node = find(key);
+  bool existed = hasFile(file);
+  std::uint32_t attributes = existed ? attributesOf(file) : platform::kAttributeArchive;
   std::vector<std::string> fileLines =
-      node == nullptr ? std::vector<std::string>{} : linesOf(node->bytes);
+      existed ? linesOf(contentsOf(file)) : std::vector<std::string>{};
   auto [begin, end] = sectionRange(fileLines, section);
   if (begin == std::string::npos) {
     fileLines.push_back(std::string("[") + section + "]");
@@ -158,7 +155,7 @@ bool SimFileSystem::writeProfileSection(const char* file, const char* section, c
                    replacement.end());
   std::string bytes;
   for (const std::string& line : fileLines) bytes += line + "\r\n";
-  addFile(file, bytes, node == nullptr ? platform::kAttributeArchive : node->attributes);
+  addFile(file, bytes, attributes);
   return true;
 }
 
