@@ -3,7 +3,7 @@
 #include "common/bounded_text.h"
 #include "engine/file_remedy.h"
 #include "engine/registry_cleanup.h"
-#include "engine/worm_identification.h"
+#include "engine/worm_file.h"
 #include "scan/scan_session.h"
 
 int checkBlasterFile(const char* entryVirusName, const char* path) {
@@ -15,21 +15,22 @@ int checkBlasterFile(const char* entryVirusName, const char* path) {
     return 0;
   }
 
-  // The file is closed when identifyWormFile returns, so that the remedy can delete it.
-  const WormSignature* record = identifyWormFile(path);
-  if (record == nullptr) return 0;
+  // The file stays open from the examination to the remedy, which acts through that handle.
+  WormFile file;
+  if (!file.examine(path)) return 0;
+  const char* virusName = file.record().virusName;
 
   session.statistics.filesInfected += 1;
-  cleanWormRegistry(record->virusName);
+  cleanWormRegistry(virusName);
 
   if (session.inMemoryScan == 1) {
     // The finding is recorded for the memory scan, which ends the process before the file is
     // removed; the remedy selection is the memory scan's to make.
-    text::copy(session.currentVirusName, record->virusName);
+    text::copy(session.currentVirusName, virusName);
     text::copy(session.statusText, path);
     session.wormFileConfirmed = 1;
     return 1;
   }
-  applyFileRemedy(record->virusName, path);
+  applyFileRemedy(file);
   return 1;
 }

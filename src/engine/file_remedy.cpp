@@ -1,5 +1,6 @@
 #include "engine/file_remedy.h"
 
+#include "engine/worm_file.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "scan/scan_log.h"
@@ -20,22 +21,13 @@ void logDeleteFailed(const char* path, const char* virusName) {
   appendLogLine("%s     %s Delete failed", path, virusName);
 }
 
-}  // namespace
-
-void applyFileRemedy(const char* virusName, const char* path) {
-  setCurrentFinding(virusName, path);
-  deleteWormFile(path, virusName);
+void noteScheduled(int scheduled) {
+  // Once one removal is arranged a restart is needed, whatever later arrangements do.
+  if (scheduled == 1) scanSession().restartRequired = 1;
 }
 
-void applyMemoryRemedy(const char* entryVirusName, const char* path) {
-  ScanSession& session = scanSession();
-  session.remedyCode = session.memoryRemedyCode;
-  appendLogLine("System Memory    W32/Blaster.Worm removed");
-  platform::clock().sleep(kWaitForEndedProcess);
-  deleteWormFile(path, entryVirusName);
-}
-
-void deleteWormFile(const char* path, const char* virusName) {
+// The 95/98/Me family, which knows no handle that removes a file: every step names the path.
+void deleteByPath(const char* path, const char* virusName) {
   platform::FileSystem& files = platform::files();
   // Read-only, hidden and system files cannot be deleted as they are.
   if (!files.setAttributes(path, platform::kAttributeArchive)) {
@@ -48,8 +40,7 @@ void deleteWormFile(const char* path, const char* virusName) {
   }
   if (terminateProcessByFileName(path) == 0) {
     logDeleteFailed(path, virusName);
-    // Once one removal is arranged a restart is needed, whatever later arrangements do.
-    if (scheduleRemovalAtRestart(path) == 1) scanSession().restartRequired = 1;
+    noteScheduled(scheduleInWininit(path));
     return;
   }
   if (files.deleteFile(path)) {
@@ -57,4 +48,81 @@ void deleteWormFile(const char* path, const char* virusName) {
   } else {
     logDeleteFailed(path, virusName);
   }
+}
+
+// Replaces the attributes and deletes the file through its handle; the file goes with the
+// handle.
+bool removeThroughHandle(WormFile& file) {
+  platform::FileSystem& files = platform::files();
+  if (!files.setAttributesOf(file.handle(), platform::kAttributeArchive) ||
+      !files.deleteOpenFile(file.handle())) {
+    return false;
+  }
+  file.close();
+  return true;
+}
+
+// The NT family: every step acts on the open file that was identified.
+void deleteThroughHandle(WormFile& file, const char* virusName) {
+  const char* path = file.path();
+  if (file.removable()) {
+    // Read-only, hidden and system files cannot be deleted as they are.
+    if (!platform::files().setAttributesOf(file.handle(), platform::kAttributeArchive)) {
+      logDeleteFailed(path, virusName);
+      return;
+    }
+    if (removeThroughHandle(file)) {
+      logDeleted(path, virusName);
+      return;
+    }
+  }
+  // In use: the image of a running program, or held by one that did not share deletion.
+  if (terminateProcessByFileName(path) == 0) {
+    logDeleteFailed(path, virusName);
+    noteScheduled(scheduleRemovalAtRestart(file));
+    return;
+  }
+  // The program is gone, and time has passed: the file is removed only if it is still the one
+  // identified, and identified still.
+  if (file.confirmForRemoval() && removeThroughHandle(file)) {
+    logDeleted(path, virusName);
+  } else {
+    logDeleteFailed(path, virusName);
+  }
+}
+
+}  // namespace
+
+void applyFileRemedy(WormFile& file) {
+  setCurrentFinding(file.record().virusName, file.path());
+  deleteWormFile(file, file.record().virusName);
+}
+
+void applyMemoryRemedy(const char* entryVirusName, const char* path) {
+  ScanSession& session = scanSession();
+  session.remedyCode = session.memoryRemedyCode;
+  appendLogLine("System Memory    W32/Blaster.Worm removed");
+  platform::clock().sleep(kWaitForEndedProcess);
+  if (getPlatformClass() == kPlatformWindows9x) {
+    deleteByPath(path, entryVirusName);
+    return;
+  }
+  // A second has passed since the image was examined: it is removed only through a handle
+  // that identifies it again.
+  WormFile file;
+  if (!file.examine(path)) {
+    logDeleteFailed(path, entryVirusName);
+    return;
+  }
+  deleteWormFile(file, entryVirusName);
+}
+
+void deleteWormFile(WormFile& file, const char* virusName) {
+  if (getPlatformClass() == kPlatformWindows9x) {
+    // The family deletes no file that anyone has open, the check included.
+    file.close();
+    deleteByPath(file.path(), virusName);
+    return;
+  }
+  deleteThroughHandle(file, virusName);
 }

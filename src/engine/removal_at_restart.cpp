@@ -1,9 +1,11 @@
 // Arranging the deletion of a file at the next start of the system.
+#include <cctype>
 #include <cstring>
 #include <vector>
 
 #include "common/bounded_text.h"
 #include "engine/file_remedy.h"
+#include "engine/worm_file.h"
 #include "platform/file_system.h"
 #include "system/process_backends.h"
 
@@ -11,6 +13,56 @@ namespace {
 
 // Large enough for any [rename] section the system processes at start.
 constexpr std::size_t kRenameSectionCapacity = 32 * 1024;
+// Folders of earlier runs may still wait for their restart; the next free number is taken.
+constexpr int kMostProtectedFolders = 100;
+
+// The upper-case letter of the drive a path begins with, or 0.
+char driveOf(const char* path) {
+  bool drive = std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+  return drive ? static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))) : '\0';
+}
+
+// A new folder that only administrators may change, on the volume of `path`: under the Windows
+// folder when the file lies on its drive, else at the root of the file's own drive. False, with
+// `folder` empty, when the file lies on no drive or no such folder can be made.
+bool makeProtectedFolderFor(const char* path, char (&folder)[platform::kMaxPath]) {
+  folder[0] = '\0';
+  char base[platform::kMaxPath];
+  char drive = driveOf(path);
+  if (drive == '\0' || path[2] != '\\' || !platform::files().windowsDirectory(base, sizeof base)) {
+    return false;
+  }
+  if (driveOf(base) != drive) text::format(base, sizeof base, "%c:", drive);
+  for (int number = 1; number <= kMostProtectedFolders; ++number) {
+    if (text::format(folder, sizeof folder, "%s\\Vandrel removal %d", base, number) &&
+        platform::files().createProtectedFolder(folder)) {
+      return true;
+    }
+  }
+  folder[0] = '\0';
+  return false;
+}
+
+// Moves the verified file, through its handle, into a folder of its own that nobody but the
+// administrators can change, and schedules that name, then the folder. Another user can swap a
+// folder of the original path for a link the moment the scan is done; the name scheduled here
+// leads to nothing else.
+int scheduleThroughProtectedFolder(WormFile& file) {
+  if (!file.removable()) return 0;
+  char folder[platform::kMaxPath];
+  char target[platform::kMaxPath];
+  if (!makeProtectedFolderFor(file.path(), folder) ||
+      !text::format(target, sizeof target, "%s\\%s", folder, text::fileNamePart(file.path())) ||
+      !platform::files().moveOpenFile(file.handle(), target) ||
+      !platform::files().deleteAtRestart(target)) {
+    return 0;
+  }
+  // The emptied folder goes after its file; should that fail, an empty folder stays.
+  platform::files().deleteAtRestart(folder);
+  return 1;
+}
+
+}  // namespace
 
 // The 95/98/Me family deletes at start every file named by a "nul=<short path>" line of the
 // [rename] section of Wininit.ini. Each file gets a line of its own: the section is read,
@@ -37,14 +89,12 @@ int scheduleInWininit(const char* path) {
   return files.writeProfileSection(wininit, "rename", section.data()) ? 1 : 0;
 }
 
-}  // namespace
-
-int scheduleRemovalAtRestart(const char* path) {
+int scheduleRemovalAtRestart(WormFile& file) {
   switch (getPlatformClass()) {
     case kPlatformWindows9x:
-      return scheduleInWininit(path);
+      return scheduleInWininit(file.path());
     case kPlatformNt:
-      return platform::files().deleteAtRestart(path) ? 1 : 0;
+      return scheduleThroughProtectedFolder(file);
     default:
       return 0;
   }

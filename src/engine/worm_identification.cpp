@@ -41,22 +41,24 @@ bool recordMatches(const WormSignature& record, const PeHeaderView& view, platfo
 
 }  // namespace
 
-const WormSignature* identifyWormFile(const char* path, bool* examined) {
-  if (examined != nullptr) *examined = false;
-  platform::FileSystem& files = platform::files();
-  platform::ScopedFile file(files.openForReading(path));
-  if (!file) return nullptr;
-  std::int64_t length = files.fileLength(file.get());
+const WormSignature* identifyOpenFile(platform::Handle file, bool* measured) {
+  if (measured != nullptr) *measured = false;
+  std::int64_t length = platform::files().fileLength(file);
   if (length < 0) return nullptr;
-  if (examined != nullptr) *examined = true;
+  if (measured != nullptr) *measured = true;
 
   PeHeaderView view;
-  if (readPeFileHeader(view, file.get()) == 0 || readPeSections(view, file.get()) == 0) {
-    return nullptr;
-  }
+  if (readPeFileHeader(view, file) == 0 || readPeSections(view, file) == 0) return nullptr;
   for (const WormSignature* record = wormSignatureTable; !isEndOfSignatureTable(*record);
        ++record) {
-    if (recordMatches(*record, view, file.get(), length)) return record;
+    if (recordMatches(*record, view, file, length)) return record;
   }
   return nullptr;
+}
+
+const WormSignature* identifyWormFile(const char* path, bool* examined) {
+  if (examined != nullptr) *examined = false;
+  platform::ScopedFile file(platform::files().openForReading(path));
+  if (!file) return nullptr;
+  return identifyOpenFile(file.get(), examined);
 }

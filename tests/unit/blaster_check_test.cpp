@@ -105,13 +105,22 @@ TEST_F(BlasterCheckTest, AFileThatCannotBeReadIsSkippedSilently) {
   EXPECT_TRUE(written.empty());
 }
 
-TEST_F(BlasterCheckTest, TheMemoryRemovalWalkRemovesTheImageWithoutExaminingIt) {
+TEST_F(BlasterCheckTest, TheMemoryRemovalWalkRemovesTheImageWithoutCountingIt) {
   std::string path = place(*specimens::build(2, Variant::Plain));
   scanSession().inMemoryScan = 1;
   scanSession().memoryRemedyCode = kRemedyDelete;
 
+  // On the 95/98/Me family the image is removed by its path without a look at it; on NT it is
+  // identified once more, through the handle that removes it, but not counted again.
+  sim.processes.setWindows98();
   EXPECT_EQ(check(path), 0);
   EXPECT_EQ(sim.files.bytesRead(), 0u);
+  EXPECT_FALSE(sim.files.hasFile(path));
+  path = place(*specimens::build(2, Variant::Plain));
+  sim.processes.setWindowsNt(5);
+  written.clear();
+  EXPECT_EQ(check(path), 0);
+  EXPECT_GT(sim.files.bytesRead(), 0u);
   EXPECT_EQ(statistics().filesInfected, 0);
   EXPECT_FALSE(sim.files.hasFile(path));
   EXPECT_EQ(written, (std::vector<std::string>{"System Memory    W32/Blaster.Worm removed",

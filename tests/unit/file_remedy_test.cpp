@@ -1,8 +1,11 @@
-// Deleting worm files: every path of the deletion sequence and of the removal at restart.
+// Deleting worm files: every path of the deletion sequence and of the removal at restart, on the
+// 95/98/Me family (path calls) and on the NT family (through the identified file's handle).
 #include <gtest/gtest.h>
 
 #include "engine/file_remedy.h"
+#include "engine/worm_file.h"
 #include "sim_fixture.h"
+#include "specimens/specimens.h"
 
 namespace {
 
@@ -10,37 +13,57 @@ using Strings = std::vector<std::string>;
 
 constexpr char kWorm[] = R"(C:\WINDOWS\SYSTEM32\msblast.exe)";
 constexpr char kName[] = "W32/Blaster.Worm";
+constexpr std::uint32_t kProtective =
+    platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
 
 class FileRemedyTest : public SimTest {
  protected:
   FileRemedyTest() {
     scanSession().inMemoryScan = 0;
-    sim.files.addFile(kWorm, "MZ");
+    plant(kWorm);
   }
-  std::string line(const char* path, const char* outcome) const {
-    return std::string(path) + "     " + kName + " " + outcome;
+  void plant(const std::string& path, std::uint32_t attributes = platform::kAttributeArchive) {
+    sim.files.addFile(path, specimens::build(2, specimens::Variant::Plain)->bytes, attributes);
+  }
+  // The file as the check hands it to the remedy.
+  WormFile identified(const std::string& path) {
+    WormFile file;
+    EXPECT_TRUE(file.examine(path.c_str())) << path << "\n" << sim.dump();
+    return file;
+  }
+  void remove(const std::string& path) {
+    WormFile file = identified(path);
+    deleteWormFile(file, kName);
+  }
+  std::string line(const std::string& path, const char* outcome) const {
+    return path + "     " + kName + " " + outcome;
   }
   std::string wininit() const { return sim.files.contentsOf(R"(C:\WINDOWS\Wininit.ini)"); }
 };
 
-TEST_F(FileRemedyTest, AProtectedFileIsMadeDeletableAndDeleted) {
-  sim.files.addFile(
-      kWorm, "MZ",
-      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem);
-  applyFileRemedy(kName, kWorm);
+TEST_F(FileRemedyTest, AProtectedFileIsMadeDeletableAndDeletedOnEitherFamily) {
+  for (bool nt : {false, true}) {
+    written.clear();
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    nt ? sim.processes.setWindowsNt(5) : sim.processes.setWindows98();
+    plant(kWorm, kProtective);
+    WormFile file = identified(kWorm);
+    applyFileRemedy(file);
 
-  EXPECT_FALSE(sim.files.hasFile(kWorm));
-  EXPECT_EQ(written, Strings{line(kWorm, "deleted")});
-  EXPECT_EQ(scanSession().statistics.filesDeleted, 1);
-  EXPECT_STREQ(scanSession().currentVirusName, kName);
-  EXPECT_STREQ(scanSession().statusText, kWorm);
-  EXPECT_EQ(scanSession().remedyCode, 100);
+    EXPECT_FALSE(sim.files.hasFile(kWorm)) << (nt ? "NT" : "98");
+    EXPECT_EQ(written, Strings{line(kWorm, "deleted")});
+    EXPECT_EQ(scanSession().statistics.filesDeleted, 1);
+    EXPECT_STREQ(scanSession().currentVirusName, kName);
+    EXPECT_STREQ(scanSession().statusText, kWorm);
+    EXPECT_EQ(scanSession().remedyCode, 100);
+  }
 }
 
 TEST_F(FileRemedyTest, AFileWhoseAttributesCannotBeChangedIsLeftAlone) {
   sim.processes.setWindowsNt(5);
   sim.files.inject(sim::FileFault::SetAttributes, kWorm);
-  deleteWormFile(kWorm, kName);
+  remove(kWorm);
 
   EXPECT_TRUE(sim.files.hasFile(kWorm));
   EXPECT_EQ(written, Strings{line(kWorm, "Delete failed")});
@@ -51,7 +74,7 @@ TEST_F(FileRemedyTest, AFileWhoseAttributesCannotBeChangedIsLeftAlone) {
 TEST_F(FileRemedyTest, TheRunningWormIsEndedAndItsFileDeleted) {
   sim.processes.setWindows98();
   platform::ProcessId worm = sim.processes.start(kWorm);
-  deleteWormFile(kWorm, kName);
+  remove(kWorm);
 
   EXPECT_FALSE(sim.processes.isRunning(worm));
   EXPECT_FALSE(sim.files.hasFile(kWorm)) << sim.dump();
@@ -65,7 +88,7 @@ TEST_F(FileRemedyTest, AFileStillHeldAfterItsProcessEndedIsNotScheduled) {
   sim.processes.start(kWorm);
   sim.files.holdOpen(kWorm);  // a second holder that is not a process of the file's name
   scanSession().restartRequired = 1;
-  deleteWormFile(kWorm, kName);
+  remove(kWorm);
 
   EXPECT_TRUE(sim.files.hasFile(kWorm));
   EXPECT_EQ(written, Strings{line(kWorm, "Delete failed")});
@@ -73,32 +96,63 @@ TEST_F(FileRemedyTest, AFileStillHeldAfterItsProcessEndedIsNotScheduled) {
   EXPECT_EQ(scanSession().restartRequired, 1);
 }
 
-TEST_F(FileRemedyTest, OnNtAFileHeldByAnotherProgramIsDeletedAtRestart) {
+// The file cannot be moved out of reach of the program that holds it, so its path alone could
+// be scheduled, and another user could point that path elsewhere before the restart.
+TEST_F(FileRemedyTest, OnNtAFileHeldWithoutDeleteSharingIsNeitherDeletedNorScheduled) {
   sim.processes.setWindowsNt(6);
   sim.files.holdOpen(kWorm);
-  deleteWormFile(kWorm, kName);
+  remove(kWorm);
 
   EXPECT_EQ(written, Strings{line(kWorm, "Delete failed")});
-  EXPECT_EQ(sim.files.deletionsAtRestart(), Strings{kWorm});
+  EXPECT_TRUE(sim.files.deletionsAtRestart().empty());
+  EXPECT_TRUE(sim.files.protectedFolders().empty());
+  EXPECT_EQ(scanSession().restartRequired, 0);
+  EXPECT_TRUE(sim.files.hasFile(kWorm));
+}
+
+// A worm image whose process resists its end is moved, while it runs, into a new folder that
+// only administrators may change, and that name is scheduled, then the folder.
+TEST_F(FileRemedyTest, OnNtARunningWormIsMovedIntoAProtectedFolderAndScheduledThere) {
+  sim.processes.setWindowsNt(5);
+  sim.files.addFolder(R"(C:\WINDOWS\Vandrel removal 1)");  // someone's, from before: not taken
+  const char* other = R"(D:\DOWNLOAD\msblast.exe)";
+  plant(other);
+  for (const char* image : {kWorm, other}) {
+    platform::ProcessId worm = sim.processes.start(image);
+    sim.processes.process(worm).canTerminate = false;
+    remove(image);
+  }
+
+  EXPECT_EQ(written, (Strings{line(kWorm, "Delete failed"), line(other, "Delete failed")}));
+  EXPECT_EQ(sim.files.protectedFolders(),
+            (Strings{R"(C:\WINDOWS\Vandrel removal 2)", R"(D:\Vandrel removal 1)"}));
+  EXPECT_EQ(
+      sim.files.deletionsAtRestart(),
+      (Strings{R"(C:\WINDOWS\Vandrel removal 2\msblast.exe)", R"(C:\WINDOWS\Vandrel removal 2)",
+               R"(D:\Vandrel removal 1\msblast.exe)", R"(D:\Vandrel removal 1)"}));
+  EXPECT_FALSE(sim.files.hasFile(kWorm));
+  EXPECT_TRUE(sim.files.hasFile(R"(C:\WINDOWS\Vandrel removal 2\msblast.exe)"));
   EXPECT_EQ(scanSession().restartRequired, 1);
 }
 
 TEST_F(FileRemedyTest, ARestartIsOfferedOnlyForRemovalsReallyArranged) {
   sim.processes.setWindowsNt(5);
   const char* second = R"(C:\WINDOWS\TEMP\penis32.exe)";
-  sim.files.addFile(second, "MZ");
-  sim.files.holdOpen(kWorm);
-  sim.files.holdOpen(second);
+  const char* third = R"(C:\WINDOWS\TEMP\teekids.exe)";
+  for (const char* image : {kWorm, second, third}) {
+    plant(image);
+    sim.processes.process(sim.processes.start(image)).canTerminate = false;
+  }
 
-  sim.files.inject(sim::FileFault::DeleteAtRestart, kWorm);
-  deleteWormFile(kWorm, kName);
+  sim.files.inject(sim::FileFault::Move, kWorm);
+  remove(kWorm);
   EXPECT_EQ(scanSession().restartRequired, 0);
 
-  deleteWormFile(second, kName);
+  remove(second);
   EXPECT_EQ(scanSession().restartRequired, 1);
   // A later removal that cannot be arranged does not take back the one that was.
-  sim.files.inject(sim::FileFault::DeleteAtRestart, second);
-  deleteWormFile(second, kName);
+  sim.files.inject(sim::FileFault::Move, third);
+  remove(third);
   EXPECT_EQ(scanSession().restartRequired, 1);
 }
 
@@ -107,12 +161,12 @@ TEST_F(FileRemedyTest, On98EachFileGetsItsOwnLineInWininit) {
   sim.files.addFile(R"(C:\WINDOWS\Wininit.ini)",
                     "[rename]\r\nNUL=C:\\OLD.EXE\r\n[other]\r\nkeep=1\r\n");
   const char* second = R"(C:\WINDOWS\Temporary Files\msblast2.exe)";
-  sim.files.addFile(second, "MZ");
+  plant(second);
   sim.files.holdOpen(kWorm);
   sim.files.holdOpen(second);
 
-  deleteWormFile(kWorm, kName);
-  deleteWormFile(second, kName);
+  remove(kWorm);
+  remove(second);
 
   EXPECT_EQ(wininit(),
             "[rename]\r\nNUL=C:\\OLD.EXE\r\nnul=C:\\WINDOWS\\SYSTEM32\\MSBLAST.EXE\r\n"
@@ -125,35 +179,43 @@ TEST_F(FileRemedyTest, On98NothingIsWrittenWithoutAShortNameOrAWindowsFolder) {
   sim.processes.setWindows98();
   sim.files.holdOpen(kWorm);
   sim.files.inject(sim::FileFault::ShortName, kWorm);
-  EXPECT_EQ(scheduleRemovalAtRestart(kWorm), 0);
+  EXPECT_EQ(scheduleInWininit(kWorm), 0);
 
   sim.files.setWindowsDirectory(std::string(300, 'W'));
   sim.files.addFile(R"(C:\TEMP\other.exe)", "MZ");
-  EXPECT_EQ(scheduleRemovalAtRestart(R"(C:\TEMP\other.exe)"), 0);
+  EXPECT_EQ(scheduleInWininit(R"(C:\TEMP\other.exe)"), 0);
   EXPECT_EQ(wininit(), "");
 }
 
 TEST_F(FileRemedyTest, OnAnUnknownPlatformNothingIsScheduled) {
   sim.processes.setVersion({3, 1, 0});
   sim.files.holdOpen(kWorm);
-  deleteWormFile(kWorm, kName);
+  WormFile file = identified(kWorm);
+  deleteWormFile(file, kName);
   // Without a way to find the process the deletion is simply tried once more.
   EXPECT_EQ(written, Strings{line(kWorm, "Delete failed")});
-  EXPECT_EQ(scheduleRemovalAtRestart(kWorm), 0);
+  EXPECT_EQ(scheduleRemovalAtRestart(file), 0);
   EXPECT_EQ(scanSession().restartRequired, 0);
 }
 
 TEST_F(FileRemedyTest, TheMemoryPathAnnouncesTheRemovalThenDeletesASecondLater) {
-  sim.processes.setWindows98();
-  scanSession().memoryRemedyCode = 100;
-  applyMemoryRemedy(kName, kWorm);
+  for (bool nt : {false, true}) {
+    written.clear();
+    writtenAt.clear();
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    nt ? sim.processes.setWindowsNt(5) : sim.processes.setWindows98();
+    plant(kWorm);
+    scanSession().memoryRemedyCode = 100;
+    applyMemoryRemedy(kName, kWorm);
 
-  EXPECT_EQ(written,
-            (Strings{"System Memory    W32/Blaster.Worm removed", line(kWorm, "deleted")}));
-  ASSERT_EQ(writtenAt.size(), 2u);
-  EXPECT_EQ(writtenAt[1] - writtenAt[0], 1000u);
-  EXPECT_EQ(scanSession().remedyCode, 100);
-  EXPECT_EQ(scanSession().statistics.filesDeleted, 1);
+    EXPECT_EQ(written,
+              (Strings{"System Memory    W32/Blaster.Worm removed", line(kWorm, "deleted")}));
+    ASSERT_EQ(writtenAt.size(), 2u);
+    EXPECT_EQ(writtenAt[1] - writtenAt[0], 1000u);
+    EXPECT_EQ(scanSession().remedyCode, 100);
+    EXPECT_EQ(scanSession().statistics.filesDeleted, 1) << (nt ? "NT" : "98");
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "platform/clock.h"
 
@@ -9,11 +11,17 @@ namespace sim {
 
 class SimClock : public platform::Clock {
  public:
-  void sleep(std::uint32_t milliseconds) override { now_ += milliseconds; }
+  void sleep(std::uint32_t milliseconds) override {
+    now_ += milliseconds;
+    if (duringNextPause_) std::exchange(duringNextPause_, nullptr)();
+  }
   std::uint64_t now() const { return now_; }
+  // Runs `change` once, in the program's next pause: what another user may do while it waits.
+  void duringNextPause(std::function<void()> change) { duringNextPause_ = std::move(change); }
 
  private:
   std::uint64_t now_ = 0;
+  std::function<void()> duringNextPause_;
 };
 
 }  // namespace sim

@@ -1,0 +1,52 @@
+#include "engine/worm_file.h"
+
+#include "common/bounded_text.h"
+#include "engine/worm_identification.h"
+#include "system/process_backends.h"
+
+namespace {
+
+// A link at the file's own name, or a name among several, may have been made by another user
+// for a file that is not theirs: such a file is never acted on.
+bool isSingleNamedFile(const platform::FileIdentity& identity) {
+  return identity.links == 1 && (identity.attributes & platform::kAttributeReparsePoint) == 0;
+}
+
+}  // namespace
+
+bool WormFile::examine(const char* path) {
+  platform::FileSystem& files = platform::files();
+  record_ = nullptr;
+  hasIdentity_ = false;
+  if (!text::copy(path_, path)) return false;
+  file_.reset(files.openForRemoval(path));
+  removable_ = file_.valid();
+  if (!removable_) file_.reset(files.openForReading(path));
+  if (!file_) return false;
+  record_ = identifyOpenFile(file_.get());
+  if (record_ == nullptr) return false;
+  // The 95/98/Me family has neither links nor a boundary between users; it keeps to the path.
+  if (getPlatformClass() == kPlatformWindows9x) return true;
+  if (!takeIdentity() || !isSingleNamedFile(identity_)) record_ = nullptr;
+  return record_ != nullptr;
+}
+
+bool WormFile::takeIdentity() {
+  hasIdentity_ = platform::files().identify(file_.get(), identity_);
+  return hasIdentity_;
+}
+
+bool WormFile::confirmForRemoval() {
+  platform::FileSystem& files = platform::files();
+  if (!removable_) {
+    platform::ScopedFile again(files.openForRemoval(path_));
+    platform::FileIdentity found;
+    if (!again || !hasIdentity_ || !files.identify(again.get(), found) ||
+        !platform::sameFile(found, identity_) || !isSingleNamedFile(found)) {
+      return false;
+    }
+    file_ = std::move(again);
+    removable_ = true;
+  }
+  return identifyOpenFile(file_.get()) != nullptr;
+}
