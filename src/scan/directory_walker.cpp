@@ -28,6 +28,22 @@ bool isDirectory(const platform::FindEntry& entry) {
   return (entry.attributes & platform::kAttributeDirectory) != 0;
 }
 
+// A name that, joined to its folder, would name something else: another folder's entry, or a
+// stream of a file.
+bool leadsElsewhere(const char* name) { return std::strpbrk(name, "\\/:") != nullptr; }
+
+// The name by which a listed entry is reached from its folder: its own name when the system
+// gave it exactly; else its short name (plain ASCII), where it has one; else none. A name
+// outside the code page comes back as a look-alike ("..\x" for fullwidth dots and backslash)
+// or with '?': joined as it is, it would lead to another file or to none.
+const char* reachableName(const platform::FindEntry& entry) {
+  if (entry.exactName && !leadsElsewhere(entry.fileName)) return entry.fileName;
+  if (entry.alternateName[0] != '\0' && !leadsElsewhere(entry.alternateName)) {
+    return entry.alternateName;
+  }
+  return nullptr;
+}
+
 // The folder part of a pattern: everything before the character that precedes its last '.'.
 // For "C:\WINDOWS\*.*" that is "C:\WINDOWS\". Returns its length, or -1 without a '.'.
 int folderPrefixLength(const char* pattern) {
@@ -91,10 +107,12 @@ PassEnd walkFiles(const char* pattern) {
 
     char fullPath[kWorkBufferSize] = {};
     bool pathFits = true;
+    const char* name = reachableName(entry);
     if (session.inMemoryScan == 0) {
       int prefixLength = folderPrefixLength(pattern);
       if (prefixLength < 0) return PassEnd::PatternError;
-      pathFits = joinPath(fullPath, pattern, prefixLength, entry.fileName, "");
+      pathFits =
+          joinPath(fullPath, pattern, prefixLength, name != nullptr ? name : entry.fileName, "");
     } else {
       text::copy(fullPath, pattern);
     }
@@ -102,7 +120,9 @@ PassEnd walkFiles(const char* pattern) {
 
     if (!isDirectory(entry) && pathFits) {
       if (session.inMemoryScan == 0) ++session.statistics.filesScanned;
-      offerToChecks(fullPath);
+      // A file that no name reaches is counted and shown, never examined under a name that
+      // leads elsewhere.
+      if (name != nullptr || session.inMemoryScan == 1) offerToChecks(fullPath);
     }
 
     if (pumpAndCheckTerminated()) return PassEnd::Terminated;
@@ -144,14 +164,15 @@ int walkDirectory(const char* pattern) {
   do {
     if (pumpAndCheckTerminated()) return 0;
     // A junction or symbolic link can lead outside the scan's scope or back into itself.
-    if (!isDirectory(entry) || isDotEntry(entry.fileName) ||
+    const char* name = reachableName(entry);
+    if (!isDirectory(entry) || isDotEntry(entry.fileName) || name == nullptr ||
         (entry.attributes & platform::kAttributeReparsePoint) != 0) {
       continue;
     }
     int prefixLength = folderPrefixLength(pattern);
     if (prefixLength < 0) return kWalkPatternError;
     char nextPattern[kWorkBufferSize];
-    if (!joinPath(nextPattern, pattern, prefixLength, entry.fileName, "\\*.*")) continue;
+    if (!joinPath(nextPattern, pattern, prefixLength, name, "\\*.*")) continue;
     if (std::strstr(nextPattern, "\\Program Files\\") != nullptr) session.programFilesWalked = 1;
     if (walkDirectory(nextPattern) == kWalkPatternError) return kWalkPatternError;
   } while (platform::files().findNext(search.get(), entry));
