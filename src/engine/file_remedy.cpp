@@ -38,7 +38,7 @@ void deleteByPath(const char* path, const char* virusName) {
     logDeleted(path, virusName);
     return;
   }
-  if (terminateProcessByFileName(path) == 0) {
+  if (terminateProcessByFileName(path, nullptr) == 0) {
     logDeleteFailed(path, virusName);
     noteScheduled(scheduleInWininit(path));
     return;
@@ -76,8 +76,9 @@ void deleteThroughHandle(WormFile& file, const char* virusName) {
       return;
     }
   }
-  // In use: the image of a running program, or held by one that did not share deletion.
-  if (terminateProcessByFileName(path) == 0) {
+  // In use: the image of a running program, or held by one that did not share deletion. Only a
+  // process that runs this very file is ended.
+  if (terminateProcessByFileName(path, file.hasIdentity() ? &file.identity() : nullptr) == 0) {
     logDeleteFailed(path, virusName);
     noteScheduled(scheduleRemovalAtRestart(file));
     return;

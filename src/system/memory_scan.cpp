@@ -15,24 +15,17 @@
 
 namespace {
 
-constexpr std::uint32_t kOpenForTermination =
-    platform::kProcessTerminate | platform::kProcessQueryInformation;
-
-// Only a full path can be examined: a bare file name (as some systems' process lists give)
-// would be looked up in the current folder, where a different file could stand, and a
-// process must never be ended for what another file holds.
-bool isFullPath(const char* path) {
-  return (path[0] != '\0' && path[1] == ':' && path[2] == '\\') ||
-         (path[0] == '\\' && path[1] == '\\');
-}
-
 // Has the worm check examine one process image. Returns the walk's result (0 when the image
-// cannot be examined) and tells whether this very examination confirmed a worm file.
+// cannot be examined) and tells whether this very examination confirmed a worm file. Only a
+// full path on a fixed drive of this machine is examined: a bare file name (as some systems'
+// process lists give) would be looked up in the current folder, where a different file could
+// stand, and a network path, which the process can write into its own memory, would have the
+// scan reach another machine with its rights.
 int examineImage(const char* imagePath, bool& worm) {
   ScanSession& session = scanSession();
   session.wormFileConfirmed = 0;
   int result = 0;
-  if (isFullPath(imagePath) && platform::files().isReadable(imagePath)) {
+  if (isOnFixedDrive(imagePath) && platform::files().isReadable(imagePath)) {
     result = walkDirectory(imagePath);
   }
   worm = session.wormFileConfirmed == 1;
@@ -51,8 +44,10 @@ int walkImageAgain(const char* imagePath) {
 // The scan result is that of the last record, as a 16-bit value.
 int asScanResult(int recordResult) { return static_cast<std::int16_t>(recordResult); }
 
-bool terminate(platform::ScopedProcess& process) {
-  return process && platform::processes().terminateProcess(process.get(), 0);
+// Ends the process through the handle it was listed by, so that no other process that took its
+// id meanwhile is ended. False when the handle does not carry the right, or the end fails.
+bool terminate(const ProcessRecord& record) {
+  return record.canTerminate && platform::processes().terminateProcess(record.process.get(), 0);
 }
 
 void offerRestartAndEnd() {
@@ -89,11 +84,9 @@ int scanMemoryToolhelp() {
     char imagePath[sizeof record.imagePath];
     text::copy(imagePath, record.imagePath);
     setCurrentFinding(session.currentVirusName, "System Memory");
-    platform::ScopedProcess process(
-        platform::processes().openProcess(record.processId, kOpenForTermination));
     // Whether or not it ended, the image is walked again: the removal then ends the process by
     // its file name if it still runs, or arranges the deletion at restart.
-    terminate(process);
+    terminate(record);
     result = walkImageAgain(imagePath);
   }
   return asScanResult(result);
@@ -103,9 +96,6 @@ int scanMemoryPsapi() {
   ProcessList list;
   if (!listProcessesPsapi(list)) return 0;
   ScanSession& session = scanSession();
-  platform::Processes& processes = platform::processes();
-  // A handle that ended its process is kept until the scan ends.
-  std::vector<platform::ScopedProcess> endedProcesses;
   int result = 0;
   for (const ProcessRecord& record : list) {
     bool worm = false;
@@ -114,15 +104,12 @@ int scanMemoryPsapi() {
     const char* imagePath = record.imagePath;
     setCurrentFinding(session.currentVirusName, imagePath);
 
-    platform::ScopedProcess first(processes.openProcess(record.processId, kOpenForTermination));
-    if (terminate(first)) {
-      result = 1;
-      endedProcesses.push_back(std::move(first));
-    }
+    // The first termination; a handle that ended its process stays open until the scan ends.
+    if (terminate(record)) result = 1;
 
+    // The second, which tells a worm that resists its end.
     bool walkedAgain = false;
-    platform::ScopedProcess second(processes.openProcess(record.processId, kOpenForTermination));
-    if (terminate(second)) {
+    if (terminate(record)) {
       result = walkImageAgain(imagePath);
       walkedAgain = true;
     } else if (int generation = getNtGeneration(); generation == 5 || generation == 6) {
@@ -137,7 +124,7 @@ int scanMemoryPsapi() {
         result = walkImageAgain(imagePath);
         walkedAgain = true;
       } else {
-        if (wormService) removeService(serviceName, second ? 0 : 1);
+        if (wormService) removeService(serviceName, record.canTerminate ? 0 : 1);
         session.memoryRestartRequired = 1;
       }
     }

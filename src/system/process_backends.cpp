@@ -1,5 +1,8 @@
 #include "system/process_backends.h"
 
+#include <cctype>
+
+#include "platform/file_system.h"
 #include "platform/processes.h"
 
 namespace {
@@ -31,12 +34,21 @@ int getNtGeneration() {
   return 0;
 }
 
-int terminateProcessByFileName(const char* path) {
+bool isOnFixedDrive(const char* path) {
+  if (!(std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\')) {
+    return false;
+  }
+  const char root[] = {path[0], ':', '\\', '\0'};
+  return platform::files().driveType(root) == platform::kDriveFixed;
+}
+
+int terminateProcessByFileName(const char* path, const platform::FileIdentity* identity) {
   switch (getPlatformClass()) {
     case kPlatformWindows9x:
       return terminateByNameToolhelp(path) != 0 ? 1 : 0;
     case kPlatformNt:
-      return terminateByNamePerfData(path) != 0 ? 1 : 0;
+      // Without the file's identity no process can be confirmed to run it.
+      return identity != nullptr && terminateByNamePerfData(path, *identity) != 0 ? 1 : 0;
     // Without a way to look, the caller simply tries its deletion again.
     default:
       return 1;

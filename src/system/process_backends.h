@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/file_system.h"
+#include "platform/processes.h"
 #include "platform/types.h"
 
 constexpr int kPlatformUnknown = 0;
@@ -19,10 +21,14 @@ int getPlatformClass();
 // outside the NT family and when the version cannot be had.
 int getNtGeneration();
 
-// One running process and the full path of its image.
+// One running process, the full path of its image, and the handle it was listed through. The
+// handle is kept as long as the record: while it is open the system gives the process's id to
+// no other process, so the process examined is the process ended.
 struct ProcessRecord {
   std::uint32_t processId = 0;
   char imagePath[340] = {};
+  platform::ScopedProcess process;
+  bool canTerminate = false;  // the handle carries the right to end the process
 };
 using ProcessList = std::vector<ProcessRecord>;
 
@@ -31,16 +37,25 @@ using ProcessList = std::vector<ProcessRecord>;
 bool listProcessesToolhelp(ProcessList& list);
 bool listProcessesPsapi(ProcessList& list);
 
-// Ends the running process whose image file name equals that of `path`. Returns 1 when one was
-// ended (or the platform has no way to look), 0 otherwise.
-int terminateProcessByFileName(const char* path);
+// Whether `path` names a file on one of this machine's fixed drives: a full path from a drive
+// letter whose drive the system calls fixed. A network path, a mapped network drive and
+// removable media are not: a path that a process reports of itself must never make the scan,
+// with its rights, reach another machine.
+bool isOnFixedDrive(const char* path);
 
-// The ToolHelp way (95/98/Me): ends the first process whose image has the file's name.
+// Ends the running process whose image is the very file at `path`. A process whose image file
+// name equals the file's is only a candidate: on NT it is ended when its image opens to the file
+// of `identity` (volume and index), on 95/98/Me when its image's full path is the file's long or
+// short path. Returns 1 when one was ended (or the platform has no way to look), 0 otherwise.
+int terminateProcessByFileName(const char* path, const platform::FileIdentity* identity);
+
+// The ToolHelp way (95/98/Me): ends the first process whose image is the file at `path`.
 int terminateByNameToolhelp(const char* path);
 
-// The performance-data way (NT): asks every process of the file's name to close its windows,
-// then ends it if it does not. Returns 1 when at least one ended.
-int terminateByNamePerfData(const char* path);
+// The performance-data way (NT): asks every process of the file's name whose image is the file
+// of `identity` to close its windows, then ends it if it does not. Returns 1 when at least one
+// ended.
+int terminateByNamePerfData(const char* path, const platform::FileIdentity& identity);
 
 // The window-enumeration callback: asks the window to close when it belongs to `processId`.
 // Always lets the enumeration go on.

@@ -8,11 +8,15 @@ constexpr std::uint32_t kMaxProcessIds = 1024;
 constexpr std::uint32_t kOpenForImageName =
     platform::kProcessQueryInformation | platform::kProcessVmRead;
 
-ProcessRecord recordOf(platform::ProcessId id, const char* imagePath) {
-  ProcessRecord record;
-  record.processId = id;
-  text::copy(record.imagePath, imagePath);
-  return record;
+// Opens the process with `wanted` and the right to end it, or, where that right is refused,
+// with `wanted` alone.
+platform::ScopedProcess openKeeping(ProcessRecord& record, std::uint32_t wanted) {
+  platform::Processes& processes = platform::processes();
+  platform::ScopedProcess process(
+      processes.openProcess(record.processId, wanted | platform::kProcessTerminate));
+  record.canTerminate = process.valid();
+  if (!process) process.reset(processes.openProcess(record.processId, wanted));
+  return process;
 }
 
 }  // namespace
@@ -25,7 +29,11 @@ bool listProcessesToolhelp(ProcessList& list) {
   platform::ProcessEntry entry;
   if (!processes.firstProcess(snapshot.get(), entry)) return false;
   do {
-    list.push_back(recordOf(entry.id, entry.exeFile));
+    ProcessRecord& record = list.emplace_back();
+    record.processId = entry.id;
+    text::copy(record.imagePath, entry.exeFile);
+    // Opened now, while the snapshot's process is the one of this id, and kept.
+    record.process = openKeeping(record, platform::kProcessQueryInformation);
   } while (processes.nextProcess(snapshot.get(), entry));
   return true;
 }
@@ -37,11 +45,14 @@ bool listProcessesPsapi(ProcessList& list) {
   std::uint32_t count = 0;
   if (!processes.enumerateProcesses(ids.data(), kMaxProcessIds, count) || count == 0) return false;
   for (std::uint32_t i = 0; i < count; ++i) {
-    platform::ScopedProcess process(processes.openProcess(ids[i], kOpenForImageName));
-    if (!process) continue;
-    char imagePath[platform::kMaxPath] = {};
-    if (processes.imageFileName(process.get(), imagePath, sizeof imagePath) == 0) continue;
-    list.push_back(recordOf(ids[i], imagePath));
+    ProcessRecord record;
+    record.processId = ids[i];
+    record.process = openKeeping(record, kOpenForImageName);
+    if (!record.process ||
+        processes.imageFileName(record.process.get(), record.imagePath, platform::kMaxPath) == 0) {
+      continue;
+    }
+    list.push_back(std::move(record));
   }
   return true;
 }

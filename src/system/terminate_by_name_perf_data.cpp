@@ -6,6 +6,7 @@
 
 #include "common/bounded_text.h"
 #include "platform/clock.h"
+#include "platform/file_system.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "system/perf_data.h"
@@ -102,13 +103,26 @@ void programBaseName(const char* path, char (&baseName)[platform::kMaxPath]) {
   text::toUpper(baseName);
 }
 
+// Whether the process runs the file of `identity`: its image's path, as the process-status
+// library reads it, must lie on a fixed drive of this machine and open to that very file. A
+// process of the same name that runs another file is somebody else's program.
+bool runsTheFile(platform::Handle process, const platform::FileIdentity& identity) {
+  char image[platform::kMaxPath] = {};
+  platform::FileIdentity found;
+  return platform::processes().imageFileName(process, image, sizeof image) != 0 &&
+         isOnFixedDrive(image) && platform::files().identifyPath(image, found) &&
+         platform::sameFile(found, identity);
+}
+
 // Asks the process to close its windows and ends it if it has not gone within the wait. A wait
-// that fails says nothing about the process, so it is ended as after a time-out.
-int endProcess(platform::ProcessId id) {
+// that fails says nothing about the process, so it is ended as after a time-out. Nothing is
+// asked of a process that does not run the file.
+int endIfRunsTheFile(platform::ProcessId id, const platform::FileIdentity& identity) {
   platform::Processes& processes = platform::processes();
   platform::ScopedProcess process(
-      processes.openProcess(id, platform::kSynchronize | platform::kProcessTerminate));
-  if (!process) return 0;
+      processes.openProcess(id, platform::kSynchronize | platform::kProcessTerminate |
+                                    platform::kProcessQueryInformation | platform::kProcessVmRead));
+  if (!process || !runsTheFile(process.get(), identity)) return 0;
   processes.enumerateWindows(closeProcessWindows, id);
   if (processes.waitForProcess(process.get(), kWaitForClose) == platform::kWaitObject0) return 1;
   return processes.terminateProcess(process.get(), 0) ? 1 : 0;
@@ -116,7 +130,7 @@ int endProcess(platform::ProcessId id) {
 
 }  // namespace
 
-int terminateByNamePerfData(const char* path) {
+int terminateByNamePerfData(const char* path, const platform::FileIdentity& identity) {
   if (std::strlen(path) <= 4) return 0;
   char baseName[platform::kMaxPath];
   programBaseName(path, baseName);
@@ -127,7 +141,7 @@ int terminateByNamePerfData(const char* path) {
   int ended = 0;
   for (int i = 0; i < count; ++i) {
     if (!namesSameProgram(tasks[i].name, baseName)) continue;
-    if (endProcess(tasks[i].processId) != 0) ended = 1;
+    if (endIfRunsTheFile(tasks[i].processId, identity) != 0) ended = 1;
     platform::clock().sleep(kPauseAfterEachMatch);
   }
   return ended;

@@ -9,6 +9,7 @@
 #include "scan/directory_walker.h"
 #include "sim_fixture.h"
 #include "specimens/specimens.h"
+#include "support/perf_data_block.h"
 
 namespace {
 
@@ -120,6 +121,49 @@ TEST_F(HostileUserTest, ANameThatNoPathReachesIsCountedShownAndSkipped) {
   Strings shown = statusesWithoutDots();
   EXPECT_NE(std::find(shown.begin(), shown.end(), R"(C:\WINDOWS\TEMP\q\??.exe)"), shown.end())
       << ::testing::PrintToString(shown);
+}
+
+// Look-alikes named like the administrator's programs, held open so that they cannot be deleted:
+// the programs share their names, not their files, and are neither asked to close nor ended.
+TEST_F(HostileUserTest, ProgramsNamedLikeAHeldLookAlikeAreLeftRunning) {
+  const char* shellImage = R"(C:\WINDOWS\EXPLORER.EXE)";
+  const char* editorImage = R"(C:\OFFICE\WINWORD.EXE)";
+  for (bool nt : {true, false}) {
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    scanSession().inMemoryScan = 0;
+    written.clear();
+    nt ? sim.processes.setWindowsNt(5) : sim.processes.setWindows98();
+    sim.files.addFile(shellImage, "MZ shell");
+    sim.files.addFile(editorImage, "MZ editor");
+    platform::ProcessId shell = sim.processes.start(shellImage);
+    platform::ProcessId editor = sim.processes.start(editorImage);
+    for (platform::ProcessId id : {shell, editor}) {
+      sim.processes.process(id).windows = 1;
+      sim.processes.process(id).closesOnRequest = true;
+    }
+    std::vector<std::uint8_t> block =
+        perfdata::BlockBuilder{}.build({{"explorer", shell}, {"WINWORD", editor}});
+    sim.registry.setValue(platform::kRootLocalMachine,
+                          R"(software\microsoft\windows nt\currentversion\perflib\009)", "Counters",
+                          platform::kRegMultiSz, perfdata::counterTitles());
+    sim.registry.setValue(platform::kRootPerformanceData, "", "230", platform::kRegBinary,
+                          std::string(block.begin(), block.end()));
+    const Strings lookAlikes = {R"(C:\WINDOWS\TEMP\k\explorer.exe)",
+                                R"(C:\WINDOWS\TEMP\k\winword.exe)"};
+    for (const std::string& lookAlike : lookAlikes) {
+      sim.files.addFile(lookAlike, worm());
+      sim.files.holdOpen(lookAlike);
+    }
+
+    walkDirectory(R"(C:\WINDOWS\TEMP\k\*.*)");
+
+    EXPECT_TRUE(sim.processes.isRunning(shell)) << (nt ? "NT" : "98");
+    EXPECT_TRUE(sim.processes.isRunning(editor)) << (nt ? "NT" : "98");
+    EXPECT_EQ(written, (Strings{lookAlikes[0] + "     W32/Blaster.Worm Delete failed",
+                                lookAlikes[1] + "     W32/Blaster.Worm Delete failed"}))
+        << (nt ? "NT" : "98");
+  }
 }
 
 }  // namespace

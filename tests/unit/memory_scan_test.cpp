@@ -106,6 +106,50 @@ TEST_F(MemoryScanTest, AnImageNamedWithoutItsFolderIsNotLookedUpElsewhere) {
   EXPECT_TRUE(written.empty());
 }
 
+// The worm ends by itself while the scan examines the images, and the administrator starts a
+// program: the system may give it the worm's id once nobody holds the worm's process. The scan
+// holds every process from its listing on, so the process it ends is the one it examined.
+TEST_F(MemoryScanTest, AnIdGivenToAnotherProgramMeanwhileIsNeverEnded) {
+  for (bool nt : {false, true}) {
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    nt ? sim.processes.setWindowsNt(5) : sim.processes.setWindows98();
+    platform::ProcessId worm = startWorm();
+    platform::ProcessId editor = 0;
+    platform::WindowHandle trigger =
+        sim.desktop.addWindow([&](std::uint32_t, std::uintptr_t, std::intptr_t) {
+          sim.processes.end(worm);
+          editor = sim.processes.startReusingId(R"(C:\OFFICE\WINWORD.EXE)");
+          return 0;
+        });
+    sim.desktop.post({trigger, 0x0400, 0, 0});
+
+    runMemoryScan();
+
+    ASSERT_NE(editor, 0u) << "the other program never started";
+    EXPECT_NE(editor, worm);
+    EXPECT_TRUE(sim.processes.isRunning(editor)) << (nt ? "NT" : "98");
+    EXPECT_FALSE(sim.files.hasFile(kWorm));
+  }
+}
+
+// A process reports its image path from its own memory, which its owner can write: a path on
+// another machine is never examined, so the scan reaches no other machine with its rights.
+TEST_F(MemoryScanTest, AnImageOnAnotherMachineIsNeverExamined) {
+  sim.processes.setWindowsNt(5);
+  sim.files.setDriveType('Z', platform::kDriveRemote);
+  platform::ProcessId remote = startWorm(R"(\\server\share\tool.exe)");
+  platform::ProcessId mapped = startWorm(R"(Z:\tool.exe)");
+  int lookupsBefore = sim.files.remoteLookups();
+
+  runMemoryScan();
+
+  EXPECT_EQ(sim.files.remoteLookups(), lookupsBefore);
+  EXPECT_TRUE(sim.processes.isRunning(remote));
+  EXPECT_TRUE(sim.processes.isRunning(mapped));
+  EXPECT_EQ(scanSession().statistics.filesInfected, 0);
+}
+
 TEST_F(MemoryScanTest, ACancelledScanConfirmsNoFurtherImage) {
   sim.processes.setWindows98();
   startWorm();

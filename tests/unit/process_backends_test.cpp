@@ -68,15 +68,47 @@ TEST_F(ProcessBackendsTest, PsapiSkipsProcessesWhoseImageCannotBeRead) {
   EXPECT_FALSE(listProcessesPsapi(list));
 }
 
-TEST_F(ProcessBackendsTest, ToolhelpEndsTheFirstProcessOfTheFilesNameIgnoringCase) {
+TEST_F(ProcessBackendsTest, ToolhelpEndsTheFirstProcessThatRunsTheFileIgnoringCase) {
   sim.processes.setWindows98();
   sim.processes.start(R"(C:\WINDOWS\EXPLORER.EXE)");
+  // A program of the same name that runs another file comes first, and is passed over.
+  platform::ProcessId lookAlike = sim.processes.start(R"(C:\OTHER\msblast.exe)");
   platform::ProcessId worm = sim.processes.start(R"(C:\WINDOWS\SYSTEM\MSBLAST.EXE)");
-  platform::ProcessId twin = sim.processes.start(R"(C:\OTHER\msblast.exe)");
+  platform::ProcessId twin = sim.processes.start(R"(C:\WINDOWS\SYSTEM\MSBLAST.EXE)");
 
-  EXPECT_EQ(terminateByNameToolhelp(R"(C:\TEMP\msblast.exe)"), 1);
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\SYSTEM\msblast.exe)"), 1);
   EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
   EXPECT_TRUE(sim.processes.isRunning(twin));
+  EXPECT_TRUE(sim.processes.isRunning(lookAlike));
+}
+
+// The administrator's editor shares the held look-alike's file name, not its file: it is left
+// running. Its short path names the file as well as its long one.
+TEST_F(ProcessBackendsTest, ToolhelpConfirmsTheWholePathLongOrShort) {
+  sim.processes.setWindows98();
+  platform::ProcessId editor = sim.processes.start(R"(C:\APPS\winword.exe)");
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\TEMP\k\winword.exe)"), 0);
+  EXPECT_TRUE(sim.processes.isRunning(editor));
+
+  sim.files.addFile(R"(C:\Program Files\Worm Folder\msblast.exe)", "MZ");
+  platform::ProcessId worm = sim.processes.start(R"(C:\PROGRA~1\WORMFO~1\MSBLAST.EXE)");
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\Program Files\Worm Folder\msblast.exe)"), 1);
+  EXPECT_FALSE(sim.processes.isRunning(worm));
+}
+
+// Where the entries name no folder (as Wine's do), the process-status library tells the path;
+// without it the process is not ended.
+TEST_F(ProcessBackendsTest, ToolhelpEntriesWithoutAFolderAreConfirmedThroughTheImagePath) {
+  sim.processes.setWindows98();
+  sim.processes.toolhelpNamesFilesOnly = true;
+  platform::ProcessId editor = sim.processes.start(R"(C:\APPS\winword.exe)");
+  platform::ProcessId worm = sim.processes.start(R"(C:\WINDOWS\TEMP\winword.exe)");
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\WINDOWS\TEMP\winword.exe)"), 1);
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
+
+  sim.processes.psapiPresent = false;
+  EXPECT_EQ(terminateByNameToolhelp(R"(C:\APPS\winword.exe)"), 0);
+  EXPECT_TRUE(sim.processes.isRunning(editor));
 }
 
 TEST_F(ProcessBackendsTest, ToolhelpReportsWhenNothingWasEnded) {
@@ -98,14 +130,30 @@ TEST_F(ProcessBackendsTest, ToolhelpReportsWhenNothingWasEnded) {
 TEST_F(ProcessBackendsTest, TerminatingByNameFollowsThePlatform) {
   sim.processes.setWindows98();
   platform::ProcessId worm = sim.processes.start(R"(C:\WINDOWS\msblast.exe)");
-  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)"), 1);
+  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)", nullptr), 1);
   EXPECT_FALSE(sim.processes.isRunning(worm));
+
+  // On NT a process is confirmed by the file's identity: without one nothing is ended.
+  sim.processes.setWindowsNt(5);
+  sim.files.addFile(R"(C:\WINDOWS\msblast.exe)", "MZ");
+  worm = sim.processes.start(R"(C:\WINDOWS\msblast.exe)");
+  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)", nullptr), 0);
+  EXPECT_TRUE(sim.processes.isRunning(worm));
 
   // Another platform has no way to look: the caller just tries again.
   sim.processes.setVersion({3, 1, 0});
-  worm = sim.processes.start(R"(C:\WINDOWS\msblast.exe)");
-  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)"), 1);
+  EXPECT_EQ(terminateProcessByFileName(R"(C:\WINDOWS\msblast.exe)", nullptr), 1);
   EXPECT_TRUE(sim.processes.isRunning(worm));
+}
+
+TEST_F(ProcessBackendsTest, OnlyPathsOnFixedDrivesOfThisMachineCount) {
+  sim.files.setDriveType('Z', platform::kDriveRemote);
+  sim.files.setDriveType('A', platform::kDriveRemovable);
+  EXPECT_TRUE(isOnFixedDrive(R"(C:\WINDOWS\msblast.exe)"));
+  for (const char* path : {R"(\\server\share\tool.exe)", R"(Z:\tool.exe)", R"(A:\tool.exe)",
+                           "tool.exe", R"(C:tool.exe)", ""}) {
+    EXPECT_FALSE(isOnFixedDrive(path)) << path;
+  }
 }
 
 }  // namespace

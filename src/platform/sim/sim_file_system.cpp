@@ -114,7 +114,14 @@ std::string SimFileSystem::absolutePath(const std::string& path) const {
 }
 
 std::string SimFileSystem::resolve(const std::string& path, bool followLast) const {
-  std::vector<std::string> parts = componentsOf(normalizePath(absolutePath(path)));
+  std::string absolute = absolutePath(path);
+  auto drive = driveTypes_.find(static_cast<char>(
+      std::toupper(static_cast<unsigned char>(absolute.empty() ? ' ' : absolute[0]))));
+  if (absolute.rfind("\\\\", 0) == 0 ||
+      (drive != driveTypes_.end() && drive->second == platform::kDriveRemote)) {
+    ++remoteLookups_;
+  }
+  std::vector<std::string> parts = componentsOf(normalizePath(absolute));
   std::string key = parts.empty() ? std::string() : parts[0];
   int followed = 0;
   for (std::size_t i = 1; i < parts.size(); ++i) {

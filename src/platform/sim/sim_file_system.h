@@ -122,6 +122,9 @@ class SimFileSystem : public platform::FileSystem {
 
   // Bytes handed out by read(), for checks of how much an operation reads.
   std::uint64_t bytesRead() const { return bytesRead_; }
+  // How many times a path on another machine (a network path, or a drive of kDriveRemote) was
+  // looked up: each would have reached that machine with the program's rights.
+  int remoteLookups() const { return remoteLookups_; }
 
  private:
   // One name in a folder: a folder, a file, or a link (to a folder or a file).
@@ -180,6 +183,7 @@ class SimFileSystem : public platform::FileSystem {
   std::uint64_t nextFileIndex_ = 0x1000;
   int surrogateNames_ = 0;
   std::uint64_t bytesRead_ = 0;
+  mutable int remoteLookups_ = 0;
   std::vector<std::string> deletionsAtRestart_;
   std::vector<std::string> protectedFolders_;
   std::map<std::string, std::string> shortPaths_;

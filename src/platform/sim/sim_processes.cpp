@@ -26,6 +26,23 @@ platform::ProcessId SimProcesses::start(const std::string& imagePath) {
   return id;
 }
 
+platform::ProcessId SimProcesses::startReusingId(const std::string& imagePath) {
+  for (auto& [id, process] : table_) {
+    if (!process.exited) continue;
+    bool stillOpen = false;
+    for (const auto& [handle, open] : processes_) stillOpen = stillOpen || open.id == id;
+    if (stillOpen) continue;
+    platform::ProcessId reused = id;
+    table_.erase(reused);
+    SimProcess& fresh = table_[reused];
+    fresh.id = reused;
+    fresh.imagePath = imagePath;
+    fresh.image = files_.mapImage(imagePath);
+    return reused;
+  }
+  return start(imagePath);
+}
+
 void SimProcesses::setVersion(const platform::VersionInfo& version) {
   version_ = version;
   files_.setNtFamily(version.platformId == platform::kPlatformIdNt);

@@ -56,6 +56,9 @@ class SimProcesses : public platform::Processes {
   // Starts a process running `imagePath`; the image cannot be deleted while it runs (when it is
   // a file of the simulated disks). Returns its id.
   platform::ProcessId start(const std::string& imagePath);
+  // Starts a process as the system may: under the id of a process that has ended and to which
+  // no handle is open any more, when there is one (the system reuses ids), else under a new id.
+  platform::ProcessId startReusingId(const std::string& imagePath);
   SimProcess& process(platform::ProcessId id);
   bool isRunning(platform::ProcessId id) const;
   bool isRunning(const std::string& imagePath) const;
