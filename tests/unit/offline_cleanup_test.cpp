@@ -71,6 +71,15 @@ TEST_P(OfflineCleanupTest, EveryValueAndServiceGoesFromEveryHiveAndTheOriginalsA
   }
   EXPECT_EQ(written, std::vector<std::string>{kLine});
   EXPECT_EQ(hiveBytes(), originals) << "nothing is written before the commit";
+  // What a dry run would report: eleven values in five hives, three services in four keys.
+  const auto& changes = machine.hives.changes();
+  EXPECT_EQ(changes.size(), 5u + 3 * 2 + 3 + 4);
+  ASSERT_FALSE(changes.empty());
+  EXPECT_EQ(changes.front().path, machine.tree.softwareHive());
+  EXPECT_EQ(changes.front().what,
+            R"(value "windows auto update" of Microsoft\Windows\CurrentVersion\Run removed)");
+  EXPECT_EQ(changes.back().path, machine.tree.systemHive());
+  EXPECT_EQ(changes.back().what, R"(key ControlSet001\Services\WksPatch deleted)");
 
   CommitOptions options;
   options.date = "20030811";

@@ -72,6 +72,10 @@ void InstallationHives::note(const HiveFile& hive, const std::string& what) {
   problems_.push_back({hive.path(), what});
 }
 
+void InstallationHives::noteChange(const HiveFile& hive, const std::string& what) {
+  changes_.push_back({hive.path(), what});
+}
+
 bool InstallationHives::commitChanged(const CommitOptions& options,
                                       std::vector<std::string>& committed) {
   bool allCommitted = true;

@@ -38,6 +38,11 @@ class InstallationHives {
   void note(const HiveFile& hive, const std::string& what);
   const std::vector<Problem>& problems() const { return problems_; }
 
+  // Records a change made to `hive` in memory ("value ... removed", "key ... deleted"), so that
+  // a dry run can say what a real one would change.
+  void noteChange(const HiveFile& hive, const std::string& what);
+  const std::vector<Problem>& changes() const { return changes_; }
+
   // Commits every changed hive (see HiveFile::commit). False when any commit failed; each
   // failure is among problems(). `committed` receives the paths of the hives replaced.
   bool commitChanged(const CommitOptions& options, std::vector<std::string>& committed);
@@ -51,6 +56,7 @@ class InstallationHives {
   std::unique_ptr<HiveFile> defaultUser_;
   std::vector<std::unique_ptr<HiveFile>> users_;
   std::vector<Problem> problems_;
+  std::vector<Problem> changes_;
 };
 
 }  // namespace platform::offline

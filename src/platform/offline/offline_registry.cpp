@@ -10,6 +10,12 @@ namespace {
 
 constexpr std::uint32_t kKeyQueryValue = 0x0001;
 
+std::string keyPath(const std::vector<std::string>& components) {
+  std::string path;
+  for (const std::string& component : components) path += (path.empty() ? "" : "\\") + component;
+  return path.empty() ? "(root key)" : path;
+}
+
 }  // namespace
 
 bool OfflineRegistry::resolve(Handle handle, OpenKey& key) const {
@@ -126,6 +132,7 @@ long OfflineRegistry::deleteValue(Handle handle, const char* name) {
     switch (removeValue(file.hive(), node, value)) {
       case ValueRemoval::kRemoved:
         file.markChanged();
+        hives_.noteChange(file, "value \"" + wanted + "\" of " + keyPath(place.path) + " removed");
         ++removed;
         break;
       case ValueRemoval::kNotRewritable:

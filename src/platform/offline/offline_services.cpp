@@ -52,6 +52,18 @@ std::vector<hive_node_h> controlSets(hive_h* hive) {
   return sets;
 }
 
+// "ControlSet001\Services\Name": the key's path from the hive's root, for the record of changes.
+std::string keyPathOf(hive_h* hive, hive_node_h key) {
+  std::string path;
+  hive_node_h root = hivex_root(hive);
+  for (int depth = 0; key != 0 && key != root && depth < 16; ++depth) {
+    std::unique_ptr<char, decltype(&std::free)> name(hivex_node_name(hive, key), &std::free);
+    path = std::string(name ? name.get() : "?") + (path.empty() ? "" : "\\" + path);
+    key = hivex_node_parent(hive, key);
+  }
+  return path;
+}
+
 }  // namespace
 
 std::vector<hive_node_h> OfflineServices::serviceKeys(const std::string& name) const {
@@ -142,12 +154,14 @@ bool OfflineServices::deleteService(Handle handle) {
     std::vector<hive_node_h> keys = serviceKeys(service->name);
     if (keys.empty()) break;
     system.markChanged();
+    std::string where = keyPathOf(system.hive(), keys.front());
     if (hivex_node_delete_child(system.hive(), keys.front()) != 0) {
       hives_.note(system, "deleting the service key \"" + service->name +
                               "\" failed half-way; the hive will not be written");
       system.markSpoiled();
       return false;
     }
+    hives_.noteChange(system, "key " + where + " deleted");
   }
   if (!serviceKeys(service->name).empty()) {
     hives_.note(system, "the service key \"" + service->name + "\" is still there after deletion");
