@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "offline/empty_hive.h"
+#include "platform/offline/hive_keys.h"
 
 namespace offline_test {
 namespace {
@@ -51,7 +52,8 @@ void setValue(hive_h* hive, const std::string& path, const std::string& name, st
   hive_node_h key = ensureKey(hive, path);
   std::string nameCopy = name;
   std::string data = bytes;
-  hive_set_value value = {&nameCopy[0], static_cast<hive_type>(type), data.size(), &data[0]};
+  hive_set_value value = {&nameCopy[0], hive_t_REG_NONE, data.size(), &data[0]};
+  platform::offline::setType(value, type);
   EXPECT_EQ(hivex_node_set_value(hive, key, &value, 0), 0) << path << " " << name;
 }
 
@@ -82,10 +84,10 @@ std::string valueBytes(hive_h* hive, const std::string& path, const std::string&
   if (key == 0) return "";
   hive_value_h value = hivex_node_get_value(hive, key, name.c_str());
   if (value == 0) return "";
-  hive_type type;
+  std::uint32_t type = 0;
   std::size_t length = 0;
-  std::unique_ptr<char, decltype(&std::free)> data(hivex_value_value(hive, value, &type, &length),
-                                                   &std::free);
+  std::unique_ptr<char, decltype(&std::free)> data(
+      hivex_value_value(hive, value, platform::offline::typeSlot(type), &length), &std::free);
   return data ? std::string(data.get(), length) : "";
 }
 

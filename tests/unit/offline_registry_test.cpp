@@ -5,6 +5,7 @@
 #include "contract/registry_contract.h"
 #include "offline/hive_builder.h"
 #include "offline/offline_machine.h"
+#include "platform/offline/hive_keys.h"
 #include "platform/sim/simulated_windows.h"
 
 namespace {
@@ -177,15 +178,14 @@ TEST_F(OfflineRegistryTest, DeletingAValueKeepsEveryOtherValueOfItsKeyExactly) {
     EXPECT_EQ(offline_test::valueBytes(software, key, name), bytes) << "'" << name << "'";
     hive_value_h value =
         hivex_node_get_value(software, offline_test::findKey(software, key), name.c_str());
-    hive_type stored;
+    std::uint32_t stored = 0;
     std::size_t length = 0;
-    ASSERT_EQ(hivex_value_type(software, value, &stored, &length), 0);
-    EXPECT_EQ(static_cast<std::uint32_t>(stored), type) << "'" << name << "'";
+    ASSERT_EQ(hivex_value_type(software, value, platform::offline::typeSlot(stored), &length), 0);
+    EXPECT_EQ(stored, type) << "'" << name << "'";
   }
 
   // A value beside it that hivex could not write back as Windows keeps it: nothing is changed.
   offline_test::setValue(software, key, "Big", platform::kRegBinary, std::string(20000, 'B'));
-  machine.hives.software()->markChanged();
   EXPECT_EQ(remove(kRootLocalMachine, R"(Software\Busy)", "Blob"),
             platform::offline::kErrorRegistryIo);
   EXPECT_EQ(offline_test::valueBytes(software, key, "Blob"), "Blob-data");

@@ -49,7 +49,7 @@ bool valueNameIs(hive_h* hive, hive_value_h value, const std::string& name) {
 // One value as it is stored, ready to be written back.
 struct StoredValue {
   Allocated<char> name;
-  hive_type type = hive_t_REG_NONE;
+  std::uint32_t type = 0;
   std::size_t length = 0;
   Allocated<char> data;
 };
@@ -60,7 +60,7 @@ bool readStored(hive_h* hive, hive_value_h value, StoredValue& stored) {
   if (nameLength == 0 && errno != 0) return false;
   stored.name.reset(hivex_value_key(hive, value));
   if (!wholeName(stored.name.get(), nameLength)) return false;
-  stored.data.reset(hivex_value_value(hive, value, &stored.type, &stored.length));
+  stored.data.reset(hivex_value_value(hive, value, typeSlot(stored.type), &stored.length));
   return stored.data != nullptr;
 }
 
@@ -70,6 +70,10 @@ bool sameStored(const StoredValue& a, const StoredValue& b) {
 }
 
 }  // namespace
+
+void setType(hive_set_value& value, std::uint32_t type) {
+  std::memcpy(&value.t, &type, sizeof type);
+}
 
 std::string utf8FromSingleByte(const char* text) {
   std::string utf8;
@@ -133,11 +137,11 @@ hive_value_h valueNamed(hive_h* hive, hive_node_h key, const std::string& name) 
 }
 
 bool readValue(hive_h* hive, hive_value_h value, std::uint32_t& type, std::string& data) {
-  hive_type storedType = hive_t_REG_NONE;
+  std::uint32_t storedType = 0;
   std::size_t length = 0;
-  Allocated<char> stored(hivex_value_value(hive, value, &storedType, &length));
+  Allocated<char> stored(hivex_value_value(hive, value, typeSlot(storedType), &length));
   if (!stored) return false;
-  type = static_cast<std::uint32_t>(storedType);
+  type = storedType;
   if (!isStringType(type) || length % 2 != 0) {
     data.assign(stored.get(), length);
     return true;
@@ -175,7 +179,9 @@ ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim) {
 
   std::vector<hive_set_value> list;
   for (StoredValue& value : kept) {
-    list.push_back({value.name.get(), value.type, value.length, value.data.get()});
+    hive_set_value entry = {value.name.get(), hive_t_REG_NONE, value.length, value.data.get()};
+    setType(entry, value.type);
+    list.push_back(entry);
   }
   if (hivex_node_set_values(hive, key, list.size(), list.data(), 0) != 0) {
     return ValueRemoval::kSpoiled;

@@ -12,6 +12,13 @@
 
 namespace platform::offline {
 
+// A hive may hold any 32-bit number as a value's type, and hivex passes it through its enum,
+// which C++ may not hold numbers beyond the enum's own in. These carry the number in an integer
+// of the same size: hivex writes through typeSlot(), and setType() fills a value to be set.
+static_assert(sizeof(hive_type) == sizeof(std::uint32_t), "hivex's types are 32-bit");
+inline hive_type* typeSlot(std::uint32_t& type) { return reinterpret_cast<hive_type*>(&type); }
+void setType(hive_set_value& value, std::uint32_t type);
+
 // The seam's single-byte text (taken as Latin-1) as the UTF-8 that hivex hands names out in.
 std::string utf8FromSingleByte(const char* text);
 
