@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -107,6 +108,7 @@ TEST_F(HiveFileTest, ACommitReplacesTheHiveAndKeepsTheOriginalUnderAnUnusedName)
   std::vector<std::string> before = configFiles();
   // A backup of an earlier run the same day is kept as it is.
   tree.addFile(tree.configFolder() + R"(\SOFTWARE.vandrel-20240102)", "earlier");
+  ASSERT_EQ(chmod(tree.host(tree.softwareHive()).c_str(), 0640), 0);
   std::unique_ptr<HiveFile> hive = changedSoftware();
   ASSERT_TRUE(hive);
   EXPECT_EQ(hive->path(), R"(WINDOWS\system32\config\SOFTWARE)");
@@ -116,6 +118,10 @@ TEST_F(HiveFileTest, ACommitReplacesTheHiveAndKeepsTheOriginalUnderAnUnusedName)
   CommitResult result = hive->commit(options);
   ASSERT_TRUE(result.committed()) << platform::offline::describe(result.step);
   EXPECT_EQ(result.backupName, "SOFTWARE.vandrel-20240102-2");
+  EXPECT_TRUE(result.attributesCarried);
+  struct stat replaced;
+  ASSERT_EQ(stat(tree.host(tree.softwareHive()).c_str(), &replaced), 0);
+  EXPECT_EQ(replaced.st_mode & 07777, 0640u);
   EXPECT_FALSE(hive->changed());
   EXPECT_EQ(tree.fileBytes(tree.configFolder() + R"(\SOFTWARE.vandrel-20240102)"), "earlier");
   EXPECT_EQ(tree.fileBytes(tree.configFolder() + "\\" + result.backupName), original);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,6 +76,31 @@ class MadeFile {
   int folder_;
   std::string name_;
 };
+
+// What the original file has beside its bytes, given to its replacement: owner and mode, and
+// on an NTFS mount (ntfs-3g) its security descriptor and Windows attributes, without which the
+// new hive would have its folder's. False when something the original has could not be given.
+bool carryAttributes(int original, int replacement) {
+  bool carried = true;
+  struct stat status;
+  if (fstat(original, &status) == 0) {
+    carried = fchown(replacement, status.st_uid, status.st_gid) == 0 || errno == EPERM;
+    carried = fchmod(replacement, status.st_mode & 07777) == 0 && carried;
+  }
+  for (const char* name : {"system.ntfs_acl", "system.ntfs_attrib_be"}) {
+    char value[64 * 1024];
+    ssize_t length = fgetxattr(original, name, value, sizeof value);
+    if (length < 0) {
+      // Not kept by this file system, or not set on the original: nothing to carry.
+      if (errno != ENODATA && errno != ENOTSUP && errno != EOPNOTSUPP) carried = false;
+      continue;
+    }
+    if (fsetxattr(replacement, name, value, static_cast<std::size_t>(length), 0) != 0) {
+      carried = false;
+    }
+  }
+  return carried;
+}
 
 }  // namespace
 
@@ -216,8 +242,7 @@ CommitResult HiveFile::commit(const CommitOptions& options) {
       return failAt(CommitStep::kVerify);
     }
   }
-  struct stat original;
-  if (fstat(file_.get(), &original) == 0) fchmod(written.get(), original.st_mode & 07777);
+  result.attributesCarried = carryAttributes(file_.get(), written.get());
 
   MadeFile backup(folder_.get());
   if (options.keepBackup) {

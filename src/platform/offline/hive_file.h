@@ -55,6 +55,9 @@ struct CommitResult {
   int systemError = 0;
   std::string backupName;  // the original's new name, when one was kept
   bool folderFlushed = true;
+  // The original's owner, mode, and NTFS security descriptor and attributes were given to the
+  // new file (false: the hive was replaced, but with its folder's defaults for some of them).
+  bool attributesCarried = true;
 
   bool committed() const { return step == CommitStep::kDone; }
 };

@@ -92,6 +92,9 @@ bool InstallationHives::commitChanged(const CommitOptions& options,
     }
     committed.push_back(hive->path());
     if (!result.folderFlushed) note(*hive, "replaced, but its folder could not be flushed");
+    if (!result.attributesCarried) {
+      note(*hive, "replaced, but without all of the original's permissions and attributes");
+    }
   }
   return allCommitted;
 }
