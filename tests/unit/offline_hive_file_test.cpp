@@ -215,6 +215,10 @@ TEST_F(HiveFileTest, AHiveReplacedMeanwhileOrSpoiledInMemoryIsNotWritten) {
   tree.addFile(tree.softwareHive(), original);
   hive = changedSoftware();
   ASSERT_TRUE(hive);
+  CommitOptions options;
+  options.date = "../../x";  // a date goes into a file name
+  EXPECT_EQ(hive->commit(options).step, CommitStep::kBackup);
+  EXPECT_EQ(configFiles(), before);
   hive->markSpoiled();
   EXPECT_EQ(hive->commit(CommitOptions()).step, CommitStep::kRefused);
   EXPECT_EQ(tree.fileBytes(tree.softwareHive()), original);

@@ -35,6 +35,11 @@ std::string today() {
   return text;
 }
 
+// Eight digits: the date goes into a file name, so nothing else may.
+bool isDate(const std::string& date) {
+  return date.size() == 8 && date.find_first_not_of("0123456789") == std::string::npos;
+}
+
 bool flush(int fd) {
   while (fsync(fd) != 0) {
     if (errno != EINTR) return false;
@@ -234,6 +239,8 @@ CommitResult HiveFile::commit(const CommitOptions& options) {
 
   HiveWriter writer = options.writer != nullptr ? options.writer : writeWithHivex;
   if (!writer(hive_.get(), written.get())) return failAt(CommitStep::kWrite);
+  // Before the flush, so that what the file is goes to the disk with what it holds.
+  result.attributesCarried = carryAttributes(file_.get(), written.get());
   if (!flush(written.get())) return failAt(CommitStep::kFlush);
   {
     errno = 0;
@@ -242,13 +249,12 @@ CommitResult HiveFile::commit(const CommitOptions& options) {
       return failAt(CommitStep::kVerify);
     }
   }
-  result.attributesCarried = carryAttributes(file_.get(), written.get());
 
   MadeFile backup(folder_.get());
   if (options.keepBackup) {
     std::string date = options.date.empty() ? today() : options.date;
-    int systemError = 0;
-    if (!keepBackup(date, result.backupName, systemError)) {
+    int systemError = EINVAL;
+    if (!isDate(date) || !keepBackup(date, result.backupName, systemError)) {
       errno = systemError;
       return failAt(CommitStep::kBackup);
     }

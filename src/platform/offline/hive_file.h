@@ -32,7 +32,8 @@ struct CommitOptions {
   // Keep the original beside the hive as "<name>.vandrel-<date>" (or "-2", "-3", ... after it
   // when that is taken); an existing file is never overwritten.
   bool keepBackup = true;
-  // YYYYMMDD for the backup's name; empty for today's local date.
+  // YYYYMMDD for the backup's name; empty for today's local date. Anything but eight digits
+  // fails the commit at kBackup.
   std::string date;
   HiveWriter writer = writeWithHivex;
 };
