@@ -46,9 +46,9 @@ void examine(RootedTree& tree, const std::string& path) {
 }
 
 void walk(RootedTree& tree, const std::string& relative) {
-  ScopedFd folder = tree.openFolder(relative.c_str());
+  int folder = tree.folder(relative.c_str());
   FolderListing listing;
-  if (!folder || !listing.open(folder.get())) return;
+  if (folder < 0 || !listing.open(folder)) return;
   TreeEntry entry;
   while (listing.next(entry)) {
     std::string path = relative.empty() ? entry.name : relative + "\\" + entry.name;

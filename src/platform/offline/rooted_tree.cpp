@@ -1,10 +1,12 @@
 #include "platform/offline/rooted_tree.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include "common/bounded_text.h"
@@ -24,8 +26,8 @@ EntryKind kindOf(mode_t mode) {
   return EntryKind::kOther;
 }
 
-EntryKind kindOf(DIR* stream, const struct dirent* entry) {
-  switch (entry->d_type) {
+EntryKind kindOf(int folder, unsigned char type, const char* name) {
+  switch (type) {
     case DT_DIR:
       return EntryKind::kFolder;
     case DT_REG:
@@ -34,9 +36,7 @@ EntryKind kindOf(DIR* stream, const struct dirent* entry) {
       return EntryKind::kLink;
     case DT_UNKNOWN: {
       struct stat status;
-      if (fstatat(dirfd(stream), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return EntryKind::kOther;
-      }
+      if (fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return EntryKind::kOther;
       return kindOf(status.st_mode);
     }
     default:
@@ -87,31 +87,46 @@ bool isAcceptableName(const char* name) {
   return std::strlen(name) < kNameCapacity;
 }
 
-FolderListing::~FolderListing() {
-  if (stream_ != nullptr) closedir(stream_);
-}
-
 bool FolderListing::open(int folderFd) {
   // An open of its own: a duplicate would share its position with the caller's descriptor.
-  ScopedFd own(openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!own) return false;
-  DIR* stream = fdopendir(own.get());
-  if (stream == nullptr) return false;
-  (void)own.release();  // the stream owns it now
-  if (stream_ != nullptr) closedir(stream_);
-  stream_ = stream;
+  folder_.reset(openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder_) return false;
+  if (!block_) block_.reset(new unsigned char[kBlockSize]);
+  used_ = 0;
+  at_ = 0;
   return true;
 }
 
 bool FolderListing::next(TreeEntry& entry) {
-  if (stream_ == nullptr) return false;
+  if (!folder_) return false;
   for (;;) {
-    errno = 0;
-    const struct dirent* found = readdir(stream_);
-    if (found == nullptr) return false;
-    if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0) continue;
-    if (!text::copy(entry.name, found->d_name)) continue;
-    entry.kind = kindOf(stream_, found);
+    if (at_ >= used_) {
+      ssize_t got = getdents64(folder_.get(), block_.get(), kBlockSize);
+      if (got <= 0) {
+        if (got == 0) errno = 0;
+        return false;
+      }
+      used_ = static_cast<std::size_t>(got);
+      at_ = 0;
+    }
+    struct dirent64 record;
+    std::size_t header = offsetof(struct dirent64, d_name);
+    if (used_ - at_ < header) {
+      errno = EIO;
+      return false;
+    }
+    std::memcpy(&record, block_.get() + at_, header);
+    if (record.d_reclen <= header || record.d_reclen > used_ - at_) {
+      errno = EIO;
+      return false;
+    }
+    const char* name = reinterpret_cast<const char*>(block_.get() + at_ + header);
+    std::size_t room = record.d_reclen - header;
+    at_ += record.d_reclen;
+    if (std::memchr(name, '\0', room) == nullptr) continue;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    if (!text::copy(entry.name, name)) continue;
+    entry.kind = kindOf(folder_.get(), record.d_type, name);
     return true;
   }
 }

@@ -7,11 +7,11 @@
 // ignoring case is refused rather than guessed.
 #pragma once
 
-#include <dirent.h>
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,10 +55,11 @@ struct FileIdentity {
 };
 
 // The entries of one folder, "." and ".." left out, in the order the file system lists them.
+// Read in blocks straight from the system, through a descriptor of its own, so that two listings
+// of one folder never share a position.
 class FolderListing {
  public:
   FolderListing() = default;
-  ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
 
@@ -69,7 +70,12 @@ class FolderListing {
   bool next(TreeEntry& entry);
 
  private:
-  DIR* stream_ = nullptr;
+  static constexpr std::size_t kBlockSize = 16 * 1024;
+
+  ScopedFd folder_;
+  std::unique_ptr<unsigned char[]> block_;
+  std::size_t used_ = 0;
+  std::size_t at_ = 0;
 };
 
 class RootedTree {
