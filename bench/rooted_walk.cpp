@@ -46,9 +46,8 @@ void examine(RootedTree& tree, const std::string& path) {
 }
 
 void walk(RootedTree& tree, const std::string& relative) {
-  int folder = tree.folder(relative.c_str());
   FolderListing listing;
-  if (folder < 0 || !listing.open(folder)) return;
+  if (!listing.open(tree, relative.c_str())) return;
   TreeEntry entry;
   while (listing.next(entry)) {
     std::string path = relative.empty() ? entry.name : relative + "\\" + entry.name;

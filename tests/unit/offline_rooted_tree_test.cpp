@@ -164,6 +164,32 @@ TEST_F(RootedTreeTest, FoldersStayReachableWhenMoreAreOpenedThanTheCacheKeeps) {
   EXPECT_STREQ(two.name, "inner");
 }
 
+TEST_F(RootedTreeTest, AWalkListsFoldersAndOpensTheirFilesInAnyOrderOfListings) {
+  std::filesystem::create_directories(outside + "/inner");
+  std::filesystem::create_directory_symlink(outside, root + "/WINDOWS/Temp");
+  FolderListing linked;
+  EXPECT_FALSE(linked.open(tree, R"(WINDOWS\Temp)"));
+  EXPECT_EQ(tree.error(), TreeError::kLink);
+
+  // Two listings of one folder at once, each at its own place, with its files opened meanwhile.
+  {
+    FolderListing outer, inner;
+    ASSERT_TRUE(outer.open(tree, R"(windows\SYSTEM32)"));
+    std::set<std::string> seen;
+    TreeEntry entry;
+    while (outer.next(entry)) {
+      seen.insert(entry.name);
+      ASSERT_TRUE(inner.open(tree, R"(WINDOWS\system32)"));
+      std::set<std::string> again;
+      while (inner.next(entry)) again.insert(entry.name);
+      EXPECT_EQ(again, (std::set<std::string>{"config", "msblast.exe"}));
+      EXPECT_EQ(contents(R"(windows\SYSTEM32\msblast.exe)"), "MZ worm");
+    }
+    EXPECT_EQ(seen, (std::set<std::string>{"config", "msblast.exe"}));
+  }
+  EXPECT_EQ(contents(R"(windows\SYSTEM32\msblast.exe)"), "MZ worm") << "after the listings";
+}
+
 TEST(RootedTreeOpen, ARootThatIsNotAFolderIsRefused) {
   RootedTree tree;
   EXPECT_FALSE(tree.open("/nonexistent/vandrel-root"));

@@ -87,13 +87,40 @@ bool isAcceptableName(const char* name) {
   return std::strlen(name) < kNameCapacity;
 }
 
+FolderListing::~FolderListing() { close(); }
+
+void FolderListing::close() {
+  if (lentTo_ != nullptr) lentTo_->giveBack(path_, folder_.get());
+  lentTo_ = nullptr;
+  folder_.reset();
+  used_ = 0;
+  at_ = 0;
+}
+
 bool FolderListing::open(int folderFd) {
+  close();
   // An open of its own: a duplicate would share its position with the caller's descriptor.
   folder_.reset(openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder_) return false;
   if (!block_) block_.reset(new unsigned char[kBlockSize]);
-  used_ = 0;
-  at_ = 0;
+  return true;
+}
+
+bool FolderListing::open(RootedTree& tree, const char* relative) {
+  close();
+  std::string parent;
+  const char* name = nullptr;
+  splitLast(relative != nullptr ? relative : "", parent, name);
+  if (name[0] == '\0' && parent.empty()) return open(tree.rootFd());
+  int parentFd = tree.folder(parent.c_str());
+  if (parentFd < 0) return false;
+  // Opened from its parent, not taken from the tree's cache: a descriptor of its own.
+  folder_ = tree.openChildFolder(parentFd, name);
+  if (!folder_) return false;
+  if (!block_) block_.reset(new unsigned char[kBlockSize]);
+  path_ = relative;
+  lentTo_ = &tree;
+  tree.lend(path_, folder_.get());
   return true;
 }
 
@@ -139,6 +166,7 @@ bool RootedTree::fail(TreeError error, int systemError) {
 
 bool RootedTree::open(const char* rootPath) {
   cache_.clear();
+  lent_.clear();
   root_.reset(::open(rootPath, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!root_) return fail(errno == ENOTDIR ? TreeError::kNotAFolder : TreeError::kSystem, errno);
   error_ = TreeError::kNone;
@@ -205,7 +233,20 @@ ScopedFd RootedTree::openChildFolder(int parentFd, const char* name) {
   return child;
 }
 
+void RootedTree::giveBack(const std::string& path, int fd) {
+  for (auto it = lent_.begin(); it != lent_.end(); ++it) {
+    if (it->first == path && it->second == fd) {
+      lent_.erase(it);
+      return;
+    }
+  }
+}
+
 int RootedTree::cached(const std::string& path) {
+  // The folders being listed first: they are where a walk opens its files.
+  for (auto it = lent_.rbegin(); it != lent_.rend(); ++it) {
+    if (it->first == path) return it->second;
+  }
   for (CachedFolder& entry : cache_) {
     if (entry.path == path) {
       entry.lastUse = ++uses_;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/offline/scoped_fd.h"
@@ -54,17 +55,25 @@ struct FileIdentity {
   }
 };
 
+class RootedTree;
+
 // The entries of one folder, "." and ".." left out, in the order the file system lists them.
 // Read in blocks straight from the system, through a descriptor of its own, so that two listings
 // of one folder never share a position.
 class FolderListing {
  public:
   FolderListing() = default;
+  ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
 
   // Starts listing the folder `folderFd` (which stays the caller's); false with errno set.
   bool open(int folderFd);
+  // Starts listing the folder at `relative` in `tree`, as a walk does: while the listing lives,
+  // the tree opens the folder's files through the listing's own descriptor, so that listing a
+  // folder and opening its files cost one open of the folder. False with tree.error() set. The
+  // listing must not outlive the tree.
+  bool open(RootedTree& tree, const char* relative);
   // The next entry; false at the end or when the listing fails (errno then non-zero). Names
   // that do not fit kNameCapacity are passed over.
   bool next(TreeEntry& entry);
@@ -72,7 +81,11 @@ class FolderListing {
  private:
   static constexpr std::size_t kBlockSize = 16 * 1024;
 
+  void close();
+
   ScopedFd folder_;
+  RootedTree* lentTo_ = nullptr;  // the tree that uses folder_ for the folder's path
+  std::string path_;
   std::unique_ptr<unsigned char[]> block_;
   std::size_t used_ = 0;
   std::size_t at_ = 0;
@@ -119,6 +132,8 @@ class RootedTree {
   static constexpr std::size_t kCachedFolders = 16;
 
  private:
+  friend class FolderListing;
+
   struct CachedFolder {
     std::string path;
     ScopedFd fd;
@@ -128,6 +143,9 @@ class RootedTree {
   bool fail(TreeError error, int systemError = 0);
   int cached(const std::string& path);
   int remember(const std::string& path, ScopedFd fd);
+  // A listing's descriptor, used for its folder's path for as long as the listing lives.
+  void lend(const std::string& path, int fd) { lent_.emplace_back(path, fd); }
+  void giveBack(const std::string& path, int fd);
   // Opens the folder `name` of `parentFd` (exact name first, then ignoring case).
   ScopedFd openChildFolder(int parentFd, const char* name);
   // The one entry of the folder equal to `name` ignoring case.
@@ -135,6 +153,7 @@ class RootedTree {
 
   ScopedFd root_;
   std::vector<CachedFolder> cache_;
+  std::vector<std::pair<std::string, int>> lent_;
   std::uint64_t uses_ = 0;
   TreeError error_ = TreeError::kNone;
   int systemError_ = 0;
