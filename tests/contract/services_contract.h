@@ -3,7 +3,9 @@
 //
 // An environment type supplies: services() (the Services under test); name(stem) (a service
 // name of its own); addStopped(name, binaryPath); addRunning(name), which starts a service that
-// takes a moment to stop when asked and returns its binary path; pause(milliseconds).
+// takes a moment to stop when asked and returns its binary path; pause(milliseconds). An
+// environment where nothing can run (an installation that is not started) says so with
+// `static constexpr bool kServicesRun = false;`, and the tests of running services skip it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,9 +13,16 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "common/bounded_text.h"
 #include "platform/services.h"
+
+template <typename Environment, typename = void>
+constexpr bool kServicesRunIn = true;
+template <typename Environment>
+constexpr bool kServicesRunIn<Environment, std::void_t<decltype(Environment::kServicesRun)>> =
+    Environment::kServicesRun;
 
 template <typename Environment>
 class ServicesContract : public ::testing::Test {
@@ -76,6 +85,7 @@ TYPED_TEST_P(ServicesContract, AStoppedServiceKeepsItsBinaryPathAsWrittenAndIsNo
 }
 
 TYPED_TEST_P(ServicesContract, ARunningServiceIsEnumeratedStopsWhenAskedAndGoesWhenDeleted) {
+  if (!kServicesRunIn<TypeParam>) GTEST_SKIP() << "no service runs here";
   std::string name = this->env.name("Running");
   std::string binaryPath = this->env.addRunning(name);
   platform::Services& services = this->env.services();

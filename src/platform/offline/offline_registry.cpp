@@ -1,0 +1,164 @@
+#include "platform/offline/offline_registry.h"
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "platform/offline/hive_keys.h"
+
+namespace platform::offline {
+namespace {
+
+constexpr std::uint32_t kKeyQueryValue = 0x0001;
+
+std::string keyPath(const std::vector<std::string>& components) {
+  std::string path;
+  for (const std::string& component : components) path += (path.empty() ? "" : "\\") + component;
+  return path.empty() ? "(root key)" : path;
+}
+
+}  // namespace
+
+bool OfflineRegistry::resolve(Handle handle, OpenKey& key) const {
+  key = OpenKey();
+  key.access = ~std::uint32_t{0};
+  switch (handle) {
+    case kRootLocalMachine:
+    case kRootUsers:
+      key.virtualRoot = handle;
+      return true;
+    case kRootCurrentUser:
+      for (HiveFile* user : hives_.users()) key.locations.push_back({user, {}});
+      return true;
+    default:
+      break;
+  }
+  auto it = open_.find(handle);
+  if (it == open_.end()) return false;
+  key = it->second;
+  return true;
+}
+
+std::vector<OfflineRegistry::Location> OfflineRegistry::belowVirtualRoot(
+    Handle root, std::vector<std::string>& components) const {
+  if (components.empty()) return {};
+  HiveFile* hive = nullptr;
+  const std::string& first = components.front();
+  if (root == kRootLocalMachine && text::equalsIgnoringCase(first.c_str(), "Software")) {
+    hive = hives_.software();
+  } else if (root == kRootLocalMachine && text::equalsIgnoringCase(first.c_str(), "System")) {
+    hive = hives_.system();
+  } else if (root == kRootUsers && text::equalsIgnoringCase(first.c_str(), ".Default")) {
+    hive = hives_.defaultUser();
+  }
+  if (hive == nullptr) return {};
+  components.erase(components.begin());
+  return {{hive, {}}};
+}
+
+long OfflineRegistry::openKey(Handle root, const char* subkey, std::uint32_t access, Handle& key) {
+  OpenKey parent;
+  if (!resolve(root, parent)) {
+    return root == kRootPerformanceData ? kErrorFileNotFound : kErrorInvalidHandle;
+  }
+  std::vector<std::string> components;
+  if (!splitKeyPath(subkey, components)) return kErrorFileNotFound;
+
+  OpenKey opened;
+  opened.access = access;
+  std::vector<Location> places = parent.locations;
+  if (parent.virtualRoot != kNoHandle) {
+    if (components.empty()) {
+      opened.virtualRoot = parent.virtualRoot;
+    } else {
+      places = belowVirtualRoot(parent.virtualRoot, components);
+    }
+  }
+  for (Location& place : places) {
+    place.path.insert(place.path.end(), components.begin(), components.end());
+    if (keyAt(place.hive->hive(), place.path) != 0) opened.locations.push_back(place);
+  }
+  if (opened.virtualRoot == kNoHandle && opened.locations.empty()) return kErrorFileNotFound;
+
+  key = next_++;
+  open_.emplace(key, std::move(opened));
+  return kErrorSuccess;
+}
+
+long OfflineRegistry::queryValue(Handle handle, const char* name, std::uint32_t* type, void* data,
+                                 std::uint32_t* size) {
+  OpenKey key;
+  if (!resolve(handle, key)) {
+    return handle == kRootPerformanceData ? kErrorFileNotFound : kErrorInvalidHandle;
+  }
+  if ((key.access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
+  std::string wanted = utf8FromSingleByte(name != nullptr ? name : "");
+
+  for (const Location& place : key.locations) {
+    hive_h* hive = place.hive->hive();
+    hive_node_h node = keyAt(hive, place.path);
+    hive_value_h value = node != 0 ? valueNamed(hive, node, wanted) : 0;
+    if (value == 0) continue;
+    std::uint32_t storedType = 0;
+    std::string bytes;
+    if (!readValue(hive, value, storedType, bytes)) return kErrorRegistryIo;
+    if (bytes.size() > UINT32_MAX) return kErrorRegistryIo;
+    auto needed = static_cast<std::uint32_t>(bytes.size());
+    if (type != nullptr) *type = storedType;
+    if (data != nullptr && *size < needed) {
+      *size = needed;
+      return kErrorMoreData;
+    }
+    if (data != nullptr) std::memcpy(data, bytes.data(), needed);
+    if (size != nullptr) *size = needed;
+    return kErrorSuccess;
+  }
+  return kErrorFileNotFound;
+}
+
+long OfflineRegistry::deleteValue(Handle handle, const char* name) {
+  OpenKey key;
+  if (!resolve(handle, key)) return kErrorInvalidHandle;
+  if ((key.access & kKeySetValue) == 0) return kErrorAccessDenied;
+  std::string wanted = utf8FromSingleByte(name != nullptr ? name : "");
+
+  int removed = 0;
+  int refused = 0;
+  for (const Location& place : key.locations) {
+    HiveFile& file = *place.hive;
+    hive_node_h node = keyAt(file.hive(), place.path);
+    hive_value_h value = node != 0 ? valueNamed(file.hive(), node, wanted) : 0;
+    if (value == 0) continue;
+    switch (removeValue(file.hive(), node, value)) {
+      case ValueRemoval::kRemoved:
+        file.markChanged();
+        hives_.noteChange(file, "value \"" + wanted + "\" of " + keyPath(place.path) + " removed");
+        ++removed;
+        break;
+      case ValueRemoval::kNotRewritable:
+        hives_.note(file, "the value \"" + wanted +
+                              "\" was kept: a value beside it could not be carried over");
+        ++refused;
+        break;
+      case ValueRemoval::kSpoiled:
+        hives_.note(file, "removing the value \"" + wanted +
+                              "\" left the key unsound; the hive will not be written");
+        file.markChanged();
+        file.markSpoiled();
+        ++refused;
+        break;
+    }
+  }
+  if (removed > 0) return kErrorSuccess;
+  return refused > 0 ? kErrorRegistryIo : kErrorFileNotFound;
+}
+
+long OfflineRegistry::closeKey(Handle key) {
+  if (key == kRootLocalMachine || key == kRootUsers || key == kRootCurrentUser ||
+      key == kRootPerformanceData) {
+    return kErrorSuccess;
+  }
+  return open_.erase(key) == 0 ? kErrorInvalidHandle : kErrorSuccess;
+}
+
+}  // namespace platform::offline

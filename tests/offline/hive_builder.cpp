@@ -1,0 +1,119 @@
+#include "offline/hive_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "offline/empty_hive.h"
+#include "platform/offline/hive_keys.h"
+
+namespace offline_test {
+namespace {
+
+std::vector<std::string> split(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size() && !path.empty()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+hive_node_h findKey(hive_h* hive, const std::string& path) {
+  hive_node_h node = hivex_root(hive);
+  for (const std::string& part : split(path)) {
+    if (node == 0) return 0;
+    node = hivex_node_get_child(hive, node, part.c_str());
+  }
+  return node;
+}
+
+hive_node_h ensureKey(hive_h* hive, const std::string& path) {
+  hive_node_h node = hivex_root(hive);
+  for (const std::string& part : split(path)) {
+    hive_node_h child = hivex_node_get_child(hive, node, part.c_str());
+    if (child == 0) child = hivex_node_add_child(hive, node, part.c_str());
+    EXPECT_NE(child, 0u) << "cannot add " << part << " of " << path;
+    node = child;
+  }
+  return node;
+}
+
+void setValue(hive_h* hive, const std::string& path, const std::string& name, std::uint32_t type,
+              const std::string& bytes) {
+  hive_node_h key = ensureKey(hive, path);
+  std::string nameCopy = name;
+  std::string data = bytes;
+  hive_set_value value = {&nameCopy[0], hive_t_REG_NONE, data.size(), &data[0]};
+  platform::offline::setType(value, type);
+  EXPECT_EQ(hivex_node_set_value(hive, key, &value, 0), 0) << path << " " << name;
+}
+
+std::string utf16(const std::string& text) {
+  std::string wide;
+  for (char c : text) {
+    wide += c;
+    wide += '\0';
+  }
+  return wide;
+}
+
+void setString(hive_h* hive, const std::string& path, const std::string& name,
+               const std::string& text, std::uint32_t type) {
+  setValue(hive, path, name, type, utf16(text) + std::string(2, '\0'));
+}
+
+void setDword(hive_h* hive, const std::string& path, const std::string& name, std::uint32_t value) {
+  std::string bytes;
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  setValue(hive, path, name, 4, bytes);
+}
+
+bool hasKey(hive_h* hive, const std::string& path) { return findKey(hive, path) != 0; }
+
+std::string valueBytes(hive_h* hive, const std::string& path, const std::string& name) {
+  hive_node_h key = findKey(hive, path);
+  if (key == 0) return "";
+  hive_value_h value = hivex_node_get_value(hive, key, name.c_str());
+  if (value == 0) return "";
+  std::uint32_t type = 0;
+  std::size_t length = 0;
+  std::unique_ptr<char, decltype(&std::free)> data(
+      hivex_value_value(hive, value, platform::offline::typeSlot(type), &length), &std::free);
+  return data ? std::string(data.get(), length) : "";
+}
+
+bool hasValue(hive_h* hive, const std::string& path, const std::string& name) {
+  hive_node_h key = findKey(hive, path);
+  if (key == 0) return false;
+  // hivex's own look-up ignores case; the tests need names that differ only in trailing blanks
+  // told apart, which it does.
+  return hivex_node_get_value(hive, key, name.c_str()) != 0;
+}
+
+void writeHive(const std::string& hostPath, const std::function<void(hive_h*)>& fill) {
+  std::ofstream(hostPath, std::ios::binary | std::ios::trunc) << emptyHive();
+  hive_h* hive = hivex_open(hostPath.c_str(), HIVEX_OPEN_WRITE);
+  ASSERT_NE(hive, nullptr) << "hivex cannot open the empty hive " << hostPath;
+  if (fill) fill(hive);
+  EXPECT_EQ(hivex_commit(hive, nullptr, 0), 0) << hostPath;
+  hivex_close(hive);
+}
+
+bool readHive(const std::string& hostPath, const std::function<void(hive_h*)>& look) {
+  hive_h* hive = hivex_open(hostPath.c_str(), 0);
+  if (hive == nullptr) return false;
+  look(hive);
+  hivex_close(hive);
+  return true;
+}
+
+}  // namespace offline_test

@@ -1,0 +1,40 @@
+// Filling and reading hives through hivex for the tests, independently of the program's own
+// look-ups. Key paths are backslash-separated below the hive's root; names are ASCII.
+#pragma once
+
+#include <hivex.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace offline_test {
+
+// The key at `path`, made with every key along it as needed.
+hive_node_h ensureKey(hive_h* hive, const std::string& path);
+// 0 when any key along `path` is missing.
+hive_node_h findKey(hive_h* hive, const std::string& path);
+
+// Sets (or replaces) a value with exactly these bytes.
+void setValue(hive_h* hive, const std::string& path, const std::string& name, std::uint32_t type,
+              const std::string& bytes);
+// A REG_SZ or REG_EXPAND_SZ value as Windows stores it: UTF-16LE with a terminating zero.
+void setString(hive_h* hive, const std::string& path, const std::string& name,
+               const std::string& text, std::uint32_t type = 1);
+void setDword(hive_h* hive, const std::string& path, const std::string& name, std::uint32_t value);
+
+bool hasKey(hive_h* hive, const std::string& path);
+bool hasValue(hive_h* hive, const std::string& path, const std::string& name);
+// The stored bytes of a value; empty when it is absent.
+std::string valueBytes(hive_h* hive, const std::string& path, const std::string& name);
+
+// Single-byte text as UTF-16LE, and back.
+std::string utf16(const std::string& text);
+
+// Writes an empty hive to `hostPath`, lets `fill` fill it, and commits it there.
+void writeHive(const std::string& hostPath, const std::function<void(hive_h*)>& fill);
+// Opens the hive at `hostPath` for reading, hands it to `look`, and closes it; false when hivex
+// cannot open it.
+bool readHive(const std::string& hostPath, const std::function<void(hive_h*)>& look);
+
+}  // namespace offline_test

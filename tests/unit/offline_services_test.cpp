@@ -1,0 +1,120 @@
+// The services of a mounted installation: keys of its SYSTEM hive, in every control set.
+#include <gtest/gtest.h>
+
+#include "contract/services_contract.h"
+#include "offline/hive_builder.h"
+#include "offline/offline_machine.h"
+#include "platform/sim/simulated_windows.h"
+
+namespace {
+
+using offline_test::Layout;
+using offline_test::OfflineMachine;
+using platform::kNoHandle;
+using platform::ScopedServiceHandle;
+
+class OfflineServicesEnvironment {
+ public:
+  // An installation that is not started: nothing runs.
+  static constexpr bool kServicesRun = false;
+
+  OfflineServicesEnvironment() { machine.open(); }
+
+  platform::Services& services() { return *machine.services; }
+  std::string name(const std::string& stem) const { return stem; }
+  void addStopped(const std::string& name, const std::string& binaryPath) {
+    offline_test::setString(machine.hives.system()->hive(), R"(ControlSet002\Services\)" + name,
+                            "ImagePath", binaryPath, 2);
+  }
+  std::string addRunning(const std::string&) {
+    ADD_FAILURE() << "nothing runs offline";
+    return "";
+  }
+  void pause(std::uint32_t) {}
+
+ private:
+  sim::SimulatedWindows rest;
+  OfflineMachine machine;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Offline, ServicesContract, OfflineServicesEnvironment);
+
+class OfflineServicesTest : public ::testing::Test {
+ protected:
+  OfflineServicesTest() : machine(Layout::kXp, {"alice"}, 3) {}
+
+  // Opens the manager and the service `name` with `access`; kNoHandle when either fails.
+  bool canOpen(const char* name, std::uint32_t access = platform::kServiceQueryAndStop) {
+    platform::Services& services = *machine.services;
+    ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
+    return manager && ScopedServiceHandle(services.openService(manager.get(), name, access));
+  }
+
+  sim::SimulatedWindows rest;
+  OfflineMachine machine;
+};
+
+TEST_F(OfflineServicesTest, AServiceIsDeletedFromEveryControlSetThatHasIt) {
+  machine.tree.addService("RpcTftpd", R"(%SystemRoot%\system32\rpctftpd.exe)", {1, 3});
+  machine.tree.addService("RpcTftpdHelper", R"(C:\helper.exe)", {1, 2, 3});
+  machine.open();
+  platform::Services& services = *machine.services;
+  ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
+  ASSERT_TRUE(manager);
+
+  ScopedServiceHandle query(
+      services.openService(manager.get(), "RPCTFTPD", platform::kServiceQueryAndStop));
+  ASSERT_TRUE(query);
+  char path[260];
+  ASSERT_TRUE(services.queryBinaryPath(query.get(), path, sizeof path));
+  EXPECT_STREQ(path, R"(%SystemRoot%\system32\rpctftpd.exe)");
+  ScopedServiceHandle doomed(
+      services.openService(manager.get(), "rpctftpd", platform::kServiceDelete));
+  ASSERT_TRUE(doomed);
+  EXPECT_TRUE(services.deleteService(doomed.get()));
+  EXPECT_FALSE(services.deleteService(doomed.get())) << "already gone";
+  std::uint32_t state = 0;
+  EXPECT_FALSE(services.queryState(query.get(), state)) << "a deleted service has no state";
+
+  hive_h* system = machine.hives.system()->hive();
+  for (const std::string& set : machine.tree.controlSets()) {
+    EXPECT_FALSE(offline_test::hasKey(system, set + R"(\Services\RpcTftpd)")) << set;
+    EXPECT_TRUE(offline_test::hasKey(system, set + R"(\Services\RpcTftpdHelper\Enum)")) << set;
+    EXPECT_TRUE(offline_test::hasKey(system, set + R"(\Services\Tcpip)")) << set;
+  }
+  EXPECT_TRUE(machine.hives.system()->changed());
+}
+
+TEST_F(OfflineServicesTest, NothingRunsAndOnlyServiceKeysAreServices) {
+  machine.tree.addService("WksPatch", R"(C:\WINDOWS\system32\wkspatch.exe)", {2});
+  machine.open();
+  platform::Services& services = *machine.services;
+  ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
+  std::uint32_t needed = 1, returned = 1;
+  EXPECT_TRUE(services.enumerateActive(manager.get(), nullptr, 0, needed, returned));
+  EXPECT_EQ(needed, 0u);
+  EXPECT_EQ(returned, 0u);
+
+  ScopedServiceHandle service(
+      services.openService(manager.get(), "WksPatch", platform::kServiceQueryAndStop));
+  std::uint32_t state = 0;
+  EXPECT_FALSE(services.controlStop(service.get(), state));
+  ASSERT_TRUE(services.queryState(service.get(), state));
+  EXPECT_EQ(state, platform::kServiceStopped);
+
+  for (const char* notAService : {"", R"(Tcpip\Enum)", "..", R"(..\..\Select)", "Select"}) {
+    EXPECT_FALSE(canOpen(notAService)) << notAService;
+  }
+  EXPECT_TRUE(canOpen("tcpip"));
+}
+
+TEST_F(OfflineServicesTest, WithoutItsSystemHiveThereIsNoServiceManager) {
+  machine.tree.addFile(machine.tree.systemHive(), "cut");
+  machine.open();
+  EXPECT_EQ(machine.services->openManager(platform::kManagerEnumerate), kNoHandle);
+  ASSERT_EQ(machine.hives.problems().size(), 1u) << machine.problems();
+  EXPECT_EQ(machine.hives.problems()[0].path, R"(WINDOWS\system32\config\SYSTEM)");
+  EXPECT_EQ(machine.hives.problems()[0].what, "left untouched: not a registry hive file");
+}
+
+}  // namespace
