@@ -15,9 +15,8 @@ using platform::ScopedServiceHandle;
 
 class OfflineServicesEnvironment {
  public:
-  // An installation that is not started: nothing runs.
-  static constexpr bool kServicesRun = false;
-
+  // An installation that is not started, where nothing runs: RunningServicesContract is not
+  // instantiated for it.
   OfflineServicesEnvironment() { machine.open(); }
 
   platform::Services& services() { return *machine.services; }

@@ -26,5 +26,6 @@ class SimulatedServices {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Simulated, ServicesContract, SimulatedServices);
+INSTANTIATE_TYPED_TEST_SUITE_P(Simulated, RunningServicesContract, SimulatedServices);
 
 }  // namespace

@@ -38,5 +38,6 @@ class Win32Services {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, ServicesContract, Win32Services);
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, RunningServicesContract, Win32Services);
 
 }  // namespace
