@@ -4,6 +4,7 @@
 
 #include "common/bounded_text.h"
 #include "platform/win32/native_file_changes.h"
+#include "platform/win32/protected_folder.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_family.h"
 
@@ -158,8 +159,9 @@ bool Win32FileSystem::moveOpenFile(Handle file, const char* newPath) {
   return renameThrough(fromSeam(file), newPath);
 }
 
-// Not yet: the folder for administrators.
-bool Win32FileSystem::createProtectedFolder(const char*) { return false; }
+bool Win32FileSystem::createProtectedFolder(const char* path) {
+  return createAdministratorsOnlyFolder(path);
+}
 
 bool Win32FileSystem::identifyPath(const char* path, FileIdentity& identity) {
   // No right to read or change the file, and shared with everyone: the question disturbs
