@@ -3,6 +3,7 @@
 #include <io.h>
 
 #include "common/bounded_text.h"
+#include "platform/win32/code_page_names.h"
 #include "platform/win32/native_file_changes.h"
 #include "platform/win32/protected_folder.h"
 #include "platform/win32/win32_handles.h"
@@ -11,9 +12,23 @@
 namespace platform::win32 {
 namespace {
 
+// The 95/98/Me family lists names as they are kept: in the code page.
 void fill(FindEntry& entry, const WIN32_FIND_DATAA& data) {
   entry.attributes = data.dwFileAttributes;
   text::copy(entry.fileName, data.cFileName);
+  entry.exactName = true;
+  text::copy(entry.alternateName, data.cAlternateFileName);
+}
+
+// The NT family keeps names in UTF-16; the ANSI listing would hand over the code page's
+// look-alikes of characters it lacks without a word, so the names are converted here, where
+// what did not convert exactly can be told.
+void fill(FindEntry& entry, const WIN32_FIND_DATAW& data) {
+  entry.attributes = data.dwFileAttributes;
+  entry.exactName = narrowExactly(data.cFileName, entry.fileName, sizeof entry.fileName);
+  if (!narrowExactly(data.cAlternateFileName, entry.alternateName, sizeof entry.alternateName)) {
+    entry.alternateName[0] = '\0';
+  }
 }
 
 // A directory query that returns 0 failed; one that returns the capacity or more did not fit.
@@ -64,16 +79,31 @@ DWORD capacityOf(std::size_t capacity) {
 }  // namespace
 
 Handle Win32FileSystem::findFirst(const char* pattern, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(pattern, &data);
+  if (!ntFamily()) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) return kNoHandle;
+    fill(entry, data);
+    return toSeam(search);
+  }
+  WCHAR widePattern[kMaxPath];
+  if (!widen(pattern, widePattern, kMaxPath)) return kNoHandle;
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(widePattern, &data);
   if (search == INVALID_HANDLE_VALUE) return kNoHandle;
   fill(entry, data);
   return toSeam(search);
 }
 
 bool Win32FileSystem::findNext(Handle search, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  if (!FindNextFileA(fromSeam(search), &data)) return false;
+  if (!ntFamily()) {
+    WIN32_FIND_DATAA data;
+    if (!FindNextFileA(fromSeam(search), &data)) return false;
+    fill(entry, data);
+    return true;
+  }
+  WIN32_FIND_DATAW data;
+  if (!FindNextFileW(fromSeam(search), &data)) return false;
   fill(entry, data);
   return true;
 }
