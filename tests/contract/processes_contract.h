@@ -63,6 +63,36 @@ TYPED_TEST_P(ProcessesContract, ARunningImageIsReleasedWhenItsProcessEnds) {
   EXPECT_TRUE(this->env.files().deleteFile(image.c_str()));
 }
 
+// The remedy's way with a worm that runs: its image is moved aside at once, through the handle it
+// was verified by, and deleted when its program has been ended.
+TYPED_TEST_P(ProcessesContract, ARunningImageMovesAsideThroughAHandleAndIsDeletedOnceEnded) {
+  platform::ProcessId id = this->env.start("running.exe");
+  std::string image = this->env.folder() + "\\running.exe";
+  std::string aside = this->env.folder() + "\\aside.exe";
+  platform::FileSystem& files = this->env.files();
+  {
+    platform::ScopedFile file(files.openForRemoval(image.c_str()));
+    ASSERT_TRUE(file.valid());
+    EXPECT_FALSE(files.deleteOpenFile(file.get())) << "the image of a running program";
+    EXPECT_TRUE(files.moveOpenFile(file.get(), aside.c_str()));
+  }
+  EXPECT_FALSE(files.exists(image.c_str()));
+  ASSERT_TRUE(files.exists(aside.c_str()));
+
+  platform::Processes& processes = this->env.processes();
+  platform::ScopedProcess process(
+      processes.openProcess(id, platform::kProcessTerminate | platform::kSynchronize));
+  ASSERT_TRUE(process.valid());
+  EXPECT_TRUE(processes.terminateProcess(process.get(), 0));
+  ASSERT_EQ(processes.waitForProcess(process.get(), 5000), platform::kWaitObject0);
+  {
+    platform::ScopedFile file(files.openForRemoval(aside.c_str()));
+    ASSERT_TRUE(file.valid());
+    EXPECT_TRUE(files.deleteOpenFile(file.get()));
+  }
+  EXPECT_FALSE(files.exists(aside.c_str()));
+}
+
 TYPED_TEST_P(ProcessesContract, AnIdOfNoProcessCannotBeOpened) {
   EXPECT_EQ(this->env.processes().openProcess(0x7FFFFFF0, platform::kProcessTerminate),
             platform::kNoHandle);
@@ -70,4 +100,5 @@ TYPED_TEST_P(ProcessesContract, AnIdOfNoProcessCannotBeOpened) {
 
 REGISTER_TYPED_TEST_SUITE_P(ProcessesContract, TheProcessStatusListNamesTheWholeImagePath,
                             ARunningImageIsReleasedWhenItsProcessEnds,
+                            ARunningImageMovesAsideThroughAHandleAndIsDeletedOnceEnded,
                             AnIdOfNoProcessCannotBeOpened);

@@ -31,24 +31,35 @@ bool writeFile(const std::string& path, const std::string& bytes, unsigned attri
   return ok && written == bytes.size() && SetFileAttributesA(path.c_str(), attributes);
 }
 
-void removeTree(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &data);
+namespace {
+
+// Wide, so that names the code page lacks go too.
+void removeWideTree(const std::wstring& path) {
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
-      SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeTree(child);
+        removeWideTree(child);
       } else {
-        DeleteFileA(child.c_str());
+        DeleteFileW(child.c_str());
       }
-    } while (FindNextFileA(search, &data));
+    } while (FindNextFileW(search, &data));
     FindClose(search);
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void removeTree(const std::string& path) {
+  WCHAR wide[MAX_PATH];
+  if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) return;
+  removeWideTree(wide);
 }
 
 namespace {
@@ -161,6 +172,56 @@ bool setWineVersion(const std::string& exeName, const std::string& version) {
                      static_cast<DWORD>(version.size() + 1));
   RegCloseKey(handle);
   return result == ERROR_SUCCESS;
+}
+
+namespace {
+
+// Wine's own exports, looked up by name: Windows has neither.
+using UnixNameFunction = char*(CDECL*)(LPCWSTR);
+using UnixSpawnFunction = LONG(CDECL*)(char* const*, int);
+
+// The Unix path of an existing Windows path; empty when it has none (or this is not Wine).
+std::string unixPathOf(const std::string& path) {
+  auto unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  WCHAR wide[MAX_PATH];
+  if (unixName == nullptr ||
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
+    return {};
+  }
+  char* name = unixName(wide);
+  if (name == nullptr) return {};
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+// Runs a Unix program and waits for it; true when it ran and succeeded.
+bool runUnixProgram(std::vector<std::string> arguments) {
+  auto spawn = reinterpret_cast<UnixSpawnFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "__wine_unix_spawnvp")));
+  if (spawn == nullptr) return false;
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(&argument[0]);
+  argv.push_back(nullptr);
+  return spawn(argv.data(), 1) == 0;
+}
+
+}  // namespace
+
+UnixFolderLink::UnixFolderLink(const std::string& link, const std::string& target) {
+  std::string::size_type slash = link.find_last_of('\\');
+  if (slash == std::string::npos) return;
+  std::string folder = unixPathOf(link.substr(0, slash));
+  std::string unixTarget = unixPathOf(target);
+  if (folder.empty() || unixTarget.empty()) return;
+  unixLink_ = folder + "/" + link.substr(slash + 1);
+  made_ = runUnixProgram({"/bin/ln", "-s", unixTarget, unixLink_});
+}
+
+UnixFolderLink::~UnixFolderLink() {
+  // The link itself, not what it leads to: Wine's file calls would follow it.
+  if (made_) runUnixProgram({"/bin/rm", "-f", unixLink_});
 }
 
 std::vector<std::string> splitLines(const std::string& text) {

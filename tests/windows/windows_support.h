@@ -64,6 +64,23 @@ class FileHolder {
 // Sets the Windows version Wine reports to `exeName` ("win98", "win2k", "win7", ...).
 bool setWineVersion(const std::string& exeName, const std::string& version);
 
+// Wine only: a symbolic link of the Unix side at the Windows path `link` (whose folder exists)
+// that leads to the existing folder `target`. Wine can make neither a junction nor a symbolic
+// link of its own, and follows such a link as Windows follows a junction. Removed when it goes
+// out of scope.
+class UnixFolderLink {
+ public:
+  UnixFolderLink(const std::string& link, const std::string& target);
+  ~UnixFolderLink();
+  UnixFolderLink(const UnixFolderLink&) = delete;
+  UnixFolderLink& operator=(const UnixFolderLink&) = delete;
+  bool made() const { return made_; }
+
+ private:
+  std::string unixLink_;
+  bool made_ = false;
+};
+
 std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace wintest

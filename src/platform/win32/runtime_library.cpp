@@ -27,4 +27,9 @@ const RuntimeLibrary& advancedServicesLibrary() {
   return library;
 }
 
+const RuntimeLibrary& nativeLibrary() {
+  static const RuntimeLibrary library("ntdll.dll");
+  return library;
+}
+
 }  // namespace platform::win32

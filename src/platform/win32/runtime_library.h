@@ -1,8 +1,8 @@
 // System libraries whose functions are looked up by name when first needed, rather than
 // imported: a program that imports a function the system lacks does not start at all, so what
-// not every Windows has (ToolHelp, the process-status library, the service control manager and
-// the security functions of the NT family) is found at run time, and its absence disables only
-// what needs it.
+// not every Windows has (ToolHelp, the process-status library, the service control manager, the
+// security functions and the native layer of the NT family) is found at run time, and its
+// absence disables only what needs it.
 #pragma once
 
 #include <windows.h>
@@ -33,5 +33,7 @@ class RuntimeLibrary {
 const RuntimeLibrary& kernelLibrary();
 const RuntimeLibrary& processStatusLibrary();
 const RuntimeLibrary& advancedServicesLibrary();
+// ntdll.dll, the NT family's native layer under the Win32 API; the 95/98/Me family has none.
+const RuntimeLibrary& nativeLibrary();
 
 }  // namespace platform::win32

@@ -3,14 +3,32 @@
 #include <io.h>
 
 #include "common/bounded_text.h"
+#include "platform/win32/code_page_names.h"
+#include "platform/win32/native_file_changes.h"
+#include "platform/win32/protected_folder.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/windows_family.h"
 
 namespace platform::win32 {
 namespace {
 
+// The 95/98/Me family lists names as they are kept: in the code page.
 void fill(FindEntry& entry, const WIN32_FIND_DATAA& data) {
   entry.attributes = data.dwFileAttributes;
   text::copy(entry.fileName, data.cFileName);
+  entry.exactName = true;
+  text::copy(entry.alternateName, data.cAlternateFileName);
+}
+
+// The NT family keeps names in UTF-16; the ANSI listing would hand over the code page's
+// look-alikes of characters it lacks without a word, so the names are converted here, where
+// what did not convert exactly can be told.
+void fill(FindEntry& entry, const WIN32_FIND_DATAW& data) {
+  entry.attributes = data.dwFileAttributes;
+  entry.exactName = narrowExactly(data.cFileName, entry.fileName, sizeof entry.fileName);
+  if (!narrowExactly(data.cAlternateFileName, entry.alternateName, sizeof entry.alternateName)) {
+    entry.alternateName[0] = '\0';
+  }
 }
 
 // A directory query that returns 0 failed; one that returns the capacity or more did not fit.
@@ -24,9 +42,34 @@ bool fitted(DWORD length, std::size_t capacity, char* buffer) {
 
 // The NT family lets a file be shared for deletion; the 95/98/Me family knows no such sharing
 // and fails an open that asks for it.
-bool sharesDeletion() {
-  static const bool nt = (GetVersion() & 0x80000000u) == 0;
-  return nt;
+DWORD sharingWithEveryone() {
+  DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  if (ntFamily()) sharing |= FILE_SHARE_DELETE;
+  return sharing;
+}
+
+bool describe(HANDLE file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return false;
+  identity.volumeSerial = information.dwVolumeSerialNumber;
+  identity.fileIndex =
+      static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
+  identity.links = information.nNumberOfLinks;
+  identity.attributes = information.dwFileAttributes;
+  return true;
+}
+
+// What was opened, unless it is a folder: the NT family opens none without backup semantics,
+// which no caller here asks for, and this makes sure of it whatever the file system does.
+HANDLE unlessFolder(HANDLE file) {
+  if (file == INVALID_HANDLE_VALUE) return file;
+  FileIdentity identity;
+  if (!describe(file, identity) || (identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    closePreservingError(file, CloseHandle);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
 }
 
 DWORD capacityOf(std::size_t capacity) {
@@ -36,16 +79,31 @@ DWORD capacityOf(std::size_t capacity) {
 }  // namespace
 
 Handle Win32FileSystem::findFirst(const char* pattern, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(pattern, &data);
+  if (!ntFamily()) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE) return kNoHandle;
+    fill(entry, data);
+    return toSeam(search);
+  }
+  WCHAR widePattern[kMaxPath];
+  if (!widen(pattern, widePattern, kMaxPath)) return kNoHandle;
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(widePattern, &data);
   if (search == INVALID_HANDLE_VALUE) return kNoHandle;
   fill(entry, data);
   return toSeam(search);
 }
 
 bool Win32FileSystem::findNext(Handle search, FindEntry& entry) {
-  WIN32_FIND_DATAA data;
-  if (!FindNextFileA(fromSeam(search), &data)) return false;
+  if (!ntFamily()) {
+    WIN32_FIND_DATAA data;
+    if (!FindNextFileA(fromSeam(search), &data)) return false;
+    fill(entry, data);
+    return true;
+  }
+  WIN32_FIND_DATAW data;
+  if (!FindNextFileW(fromSeam(search), &data)) return false;
   fill(entry, data);
   return true;
 }
@@ -60,10 +118,8 @@ bool Win32FileSystem::isReadable(const char* path) { return _access(path, 4) == 
 
 Handle Win32FileSystem::openForReading(const char* path) {
   // Others may go on reading, writing and, where the system knows it, deleting: the check must
-  // never be why a file stays. The 95/98/Me family refuses the delete-sharing flag outright.
-  DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  if (sharesDeletion()) sharing |= FILE_SHARE_DELETE;
-  HANDLE file = CreateFileA(path, GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+  // never be why a file stays.
+  HANDLE file = CreateFileA(path, GENERIC_READ, sharingWithEveryone(), nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   return toSeam(file);
 }
@@ -104,14 +160,51 @@ bool Win32FileSystem::deleteAtRestart(const char* path) {
   return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
-// Not yet: the removal through one handle.
-Handle Win32FileSystem::openForRemoval(const char*) { return kNoHandle; }
-bool Win32FileSystem::identify(Handle, FileIdentity&) { return false; }
-bool Win32FileSystem::setAttributesOf(Handle, std::uint32_t) { return false; }
-bool Win32FileSystem::deleteOpenFile(Handle) { return false; }
-bool Win32FileSystem::moveOpenFile(Handle, const char*) { return false; }
-bool Win32FileSystem::createProtectedFolder(const char*) { return false; }
-bool Win32FileSystem::identifyPath(const char*, FileIdentity&) { return false; }
+Handle Win32FileSystem::openForRemoval(const char* path) {
+  // The 95/98/Me family can neither share deletion nor change a file through a handle.
+  if (!ntFamily()) return kNoHandle;
+  // A link or junction at the file's own name is opened itself, never followed: what is removed
+  // is what lies at the name. NT 4.0 has no reparse points and may refuse the flag.
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
+  if (ntFamilyFrom2000()) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  HANDLE file = CreateFileA(path, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES,
+                            sharingWithEveryone(), nullptr, OPEN_EXISTING, flags, nullptr);
+  return toSeam(unlessFolder(file));
+}
+
+bool Win32FileSystem::identify(Handle file, FileIdentity& identity) {
+  FileIdentity found;
+  if (!describe(fromSeam(file), found)) return false;
+  identity = found;
+  return true;
+}
+
+bool Win32FileSystem::setAttributesOf(Handle file, std::uint32_t attributes) {
+  return setAttributesThrough(fromSeam(file), attributes);
+}
+
+bool Win32FileSystem::deleteOpenFile(Handle file) { return deleteThrough(fromSeam(file)); }
+
+bool Win32FileSystem::moveOpenFile(Handle file, const char* newPath) {
+  return renameThrough(fromSeam(file), newPath);
+}
+
+bool Win32FileSystem::createProtectedFolder(const char* path) {
+  return createAdministratorsOnlyFolder(path);
+}
+
+bool Win32FileSystem::identifyPath(const char* path, FileIdentity& identity) {
+  // No right to read or change the file, and shared with everyone: the question disturbs
+  // nobody. The 95/98/Me family knows no attribute-only access; it asks for none at all.
+  DWORD access = ntFamily() ? FILE_READ_ATTRIBUTES : 0;
+  HANDLE opened = unlessFolder(
+      CreateFileA(path, access, sharingWithEveryone(), nullptr, OPEN_EXISTING, 0, nullptr));
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  bool told = identify(toSeam(opened), identity);
+  closePreservingError(opened, CloseHandle);
+  return told;
+}
+
 std::uint32_t Win32FileSystem::driveType(const char* root) { return GetDriveTypeA(root); }
 
 bool Win32FileSystem::shortPathName(const char* path, char* buffer, std::size_t capacity) {
