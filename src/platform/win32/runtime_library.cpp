@@ -1,8 +1,26 @@
 #include "platform/win32/runtime_library.h"
 
+#include "common/bounded_text.h"
+
 namespace platform::win32 {
 
-RuntimeLibrary::RuntimeLibrary(const char* fileName) : module_(LoadLibraryA(fileName)) {}
+namespace {
+
+// Loads a system library from the system folder by its full path. A bare name would be looked up
+// in the program's own folder first (a downloads folder, say), where anybody could have put a
+// library of that name to run with the scanner's rights; only the system's known libraries are
+// exempt, and psapi.dll and comctl32.dll are not among them.
+HMODULE loadFromSystemFolder(const char* fileName) {
+  char path[MAX_PATH];
+  UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  if (!text::append(path, "\\") || !text::append(path, fileName)) return nullptr;
+  return LoadLibraryA(path);
+}
+
+}  // namespace
+
+RuntimeLibrary::RuntimeLibrary(const char* fileName) : module_(loadFromSystemFolder(fileName)) {}
 
 RuntimeLibrary::~RuntimeLibrary() {
   if (module_ != nullptr) FreeLibrary(module_);
@@ -29,6 +47,11 @@ const RuntimeLibrary& advancedServicesLibrary() {
 
 const RuntimeLibrary& nativeLibrary() {
   static const RuntimeLibrary library("ntdll.dll");
+  return library;
+}
+
+const RuntimeLibrary& commonControlsLibrary() {
+  static const RuntimeLibrary library("comctl32.dll");
   return library;
 }
 

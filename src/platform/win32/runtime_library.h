@@ -2,7 +2,8 @@
 // imported: a program that imports a function the system lacks does not start at all, so what
 // not every Windows has (ToolHelp, the process-status library, the service control manager, the
 // security functions and the native layer of the NT family) is found at run time, and its
-// absence disables only what needs it.
+// absence disables only what needs it. Every one is loaded from the system folder by its full
+// path, never by a bare name.
 #pragma once
 
 #include <windows.h>
@@ -35,5 +36,7 @@ const RuntimeLibrary& processStatusLibrary();
 const RuntimeLibrary& advancedServicesLibrary();
 // ntdll.dll, the NT family's native layer under the Win32 API; the 95/98/Me family has none.
 const RuntimeLibrary& nativeLibrary();
+// comctl32.dll, the common controls (the tool tip).
+const RuntimeLibrary& commonControlsLibrary();
 
 }  // namespace platform::win32
