@@ -47,6 +47,21 @@ bool equalsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+bool samePathText(const char* a, const char* b) {
+  for (;;) {
+    if (lowerAscii(*a) != lowerAscii(*b)) return false;
+    if (*a == '\0') return true;
+    // A run of backslashes is one separator to the system ("C:\TEMP\\x" names C:\TEMP\x).
+    bool separator = *a == '\\';
+    ++a;
+    ++b;
+    if (separator) {
+      while (*a == '\\') ++a;
+      while (*b == '\\') ++b;
+    }
+  }
+}
+
 void toUpper(char* text) {
   for (; *text != '\0'; ++text) {
     if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');

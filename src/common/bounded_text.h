@@ -23,6 +23,9 @@ bool append(char (&destination)[N], const char* source) {
 
 // Case-insensitive comparison in the ASCII range, as the system's file names compare.
 bool equalsIgnoringCase(const char* a, const char* b);
+// Whether two paths name the same place as texts: letters compared without regard to case, and a
+// run of backslashes taken as one, as the system takes it. Nothing is looked up.
+bool samePathText(const char* a, const char* b);
 // Upper-cases ASCII letters in place.
 void toUpper(char* text);
 

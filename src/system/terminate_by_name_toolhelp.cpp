@@ -29,8 +29,8 @@ struct FileNames {
 };
 
 bool namesTheFile(const char* image, const FileNames& file) {
-  return text::equalsIgnoringCase(image, file.longPath) ||
-         (file.shortPath[0] != '\0' && text::equalsIgnoringCase(image, file.shortPath));
+  return text::samePathText(image, file.longPath) ||
+         (file.shortPath[0] != '\0' && text::samePathText(image, file.shortPath));
 }
 
 // The family's own entries name the image's whole path. An entry without a folder (as Wine's
