@@ -2,6 +2,8 @@
 
 #include <io.h>
 
+#include <cstring>
+
 #include "common/bounded_text.h"
 #include "platform/win32/code_page_names.h"
 #include "platform/win32/native_file_changes.h"
@@ -12,11 +14,12 @@
 namespace platform::win32 {
 namespace {
 
-// The 95/98/Me family lists names as they are kept: in the code page.
+// The 95/98/Me family lists names in the code page. A long name stored with characters the code
+// page lacks (written by another system) comes back with '?', which no file's name holds.
 void fill(FindEntry& entry, const WIN32_FIND_DATAA& data) {
   entry.attributes = data.dwFileAttributes;
   text::copy(entry.fileName, data.cFileName);
-  entry.exactName = true;
+  entry.exactName = std::strchr(data.cFileName, '?') == nullptr;
   text::copy(entry.alternateName, data.cAlternateFileName);
 }
 
