@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <gtest/gtest.h>
+
 #include "ui_driver/running_program.h"
 
 namespace wintest {
@@ -42,6 +44,16 @@ void removeWideTree(const std::wstring& path) {
       std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
       std::wstring child = path + L"\\" + name;
+      // A link or junction is removed itself, never followed: it may lead to the system's
+      // folders.
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveDirectoryW(child.c_str());
+        } else {
+          DeleteFileW(child.c_str());
+        }
+        continue;
+      }
       SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         removeWideTree(child);
@@ -116,6 +128,30 @@ ProgramRun runProgram(const std::string& program, const std::string& arguments,
   DeleteFileA(outPath.c_str());
   DeleteFileA(errPath.c_str());
   return run;
+}
+
+std::vector<std::string> walkFolder(const std::string& folder, const std::string& version) {
+  EXPECT_TRUE(setWineVersion("vandrel-walk.exe", version));
+  ProgramRun run = runProgram("vandrel-walk.exe", "\"" + folder + "\"");
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  return splitLines(run.output);
+}
+
+bool restartWine() {
+  char system[MAX_PATH];
+  if (GetSystemDirectoryA(system, MAX_PATH) == 0) return false;
+  std::string commandLine = "\"" + std::string(system) + "\\wineboot.exe\" -r";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended;
 }
 
 bool copyRunnableSpecimen(const std::string& path) {

@@ -38,6 +38,15 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::string& arguments,
                       unsigned timeoutMs = 120000);
 
+// Walks `folder` with vandrel-walk.exe (no memory scan first) under the Windows version
+// `version` ("win98", "win7", ...) and returns what it printed: each ScanLog line, then
+// "restartRequired=N".
+std::vector<std::string> walkFolder(const std::string& folder, const std::string& version);
+
+// Has Wine do what a restart of the system does to files: `wineboot -r` carries out the
+// deletions and renames scheduled for the next start. True when it ran.
+bool restartWine();
+
 // Copies the runnable worm specimen of the build to `path`, so that it can run from there.
 bool copyRunnableSpecimen(const std::string& path);
 
