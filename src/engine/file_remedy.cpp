@@ -50,8 +50,8 @@ void deleteByPath(const char* path, const char* virusName) {
   }
 }
 
-// Replaces the attributes and deletes the file through its handle; the file goes with the
-// handle.
+// Replaces the attributes and deletes the file through its handle (one opened again after its
+// holder ended needs both); the file goes with the handle.
 bool removeThroughHandle(WormFile& file) {
   platform::FileSystem& files = platform::files();
   if (!files.setAttributesOf(file.handle(), platform::kAttributeArchive) ||
@@ -64,14 +64,16 @@ bool removeThroughHandle(WormFile& file) {
 
 // The NT family: every step acts on the open file that was identified.
 void deleteThroughHandle(WormFile& file, const char* virusName) {
+  platform::FileSystem& files = platform::files();
   const char* path = file.path();
   if (file.removable()) {
     // Read-only, hidden and system files cannot be deleted as they are.
-    if (!platform::files().setAttributesOf(file.handle(), platform::kAttributeArchive)) {
+    if (!files.setAttributesOf(file.handle(), platform::kAttributeArchive)) {
       logDeleteFailed(path, virusName);
       return;
     }
-    if (removeThroughHandle(file)) {
+    if (files.deleteOpenFile(file.handle())) {
+      file.close();
       logDeleted(path, virusName);
       return;
     }
