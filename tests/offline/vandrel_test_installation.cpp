@@ -12,13 +12,14 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: vandrel-test-installation lay-out FOLDER xp|seven|ninex\n"
+    "Usage: vandrel-test-installation lay-out FOLDER xp|seven|ninex [--bare]\n"
     "       vandrel-test-installation check-registry FOLDER xp|seven\n"
     "\n"
     "lay-out makes FOLDER (it must not exist) and lays out an installation of that layout in\n"
     "it, with synthetic worm files in the rescue's scope and outside it, clean files, and the\n"
     "worm's registry values and services among decoys. It prints one line per planted file:\n"
-    "in-scope, out-of-scope or clean, a tab, and its path below FOLDER (with '/').\n"
+    "in-scope, out-of-scope or clean, a tab, and its path below FOLDER (with '/'). With\n"
+    "--bare it lays out the installation alone, with nothing planted.\n"
     "check-registry exits 0 when no worm value or service is left in any hive, every decoy is\n"
     "there and every hive opens in hivex; else it prints what is wrong and exits 1.\n";
 
@@ -50,13 +51,15 @@ void list(const char* kind, const std::vector<offline_test::PlantedFile>& files)
 
 int main(int argc, char** argv) {
   offline_test::Layout layout;
-  if (argc != 4 || !layoutNamed(argv[3], layout)) {
+  bool bare = argc == 5 && std::strcmp(argv[4], "--bare") == 0;
+  if ((argc != 4 && !bare) || !layoutNamed(argv[3], layout)) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   if (std::strcmp(argv[1], "lay-out") == 0) {
     offline_test::InstallationTree tree(layout, offline_test::KeptAt(argv[2]));
-    offline_test::Infection infection = offline_test::plantInfection(tree);
+    offline_test::Infection infection;
+    if (!bare) infection = offline_test::plantInfection(tree);
     // The tree's helpers report what went wrong as test failures.
     if (::testing::Test::HasFailure()) return 1;
     list("in-scope", infection.inScope);
@@ -64,7 +67,8 @@ int main(int argc, char** argv) {
     list("clean", infection.clean);
     return 0;
   }
-  if (std::strcmp(argv[1], "check-registry") == 0 && layout != offline_test::Layout::kNineX) {
+  if (std::strcmp(argv[1], "check-registry") == 0 && layout != offline_test::Layout::kNineX &&
+      !bare) {
     offline_test::InstallationTree tree(layout, offline_test::KeptAt(argv[2], true));
     std::string problems = offline_test::registryProblemsAfterRescue(tree);
     std::fputs(problems.c_str(), stdout);

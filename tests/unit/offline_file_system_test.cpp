@@ -200,6 +200,39 @@ TEST_F(OfflineFileSystemTest, ADryRunRemovesNothingAndLeavesTheFileOutOfLaterLis
   EXPECT_EQ(list(R"(C:\contract\TEMP\\*.*)"), std::vector<std::string>{"keep.txt"});
 }
 
+// The walk lists each folder twice, for its files and then for its subfolders: a folder read
+// whole is served again from memory, unless something was removed since.
+TEST_F(OfflineFileSystemTest, AFolderReadWholeIsListedAgainFromMemoryUntilARemoval) {
+  env.addFile("f\\worm.exe", "MZ worm");
+  env.addFile("f\\keep.txt", "text");
+  EXPECT_EQ(list(R"(C:\CONTRACT\f\*.*)"), (std::vector<std::string>{"keep.txt", "worm.exe"}));
+  env.addFile("f\\later.txt", "text");
+  EXPECT_EQ(list(R"(C:\CONTRACT\f\*)"), (std::vector<std::string>{"keep.txt", "worm.exe"}));
+
+  platform::ScopedFile file(files().openForRemoval(R"(C:\CONTRACT\f\worm.exe)"));
+  ASSERT_TRUE(file.valid());
+  EXPECT_TRUE(files().deleteOpenFile(file.get()));
+  EXPECT_EQ(list(R"(C:\CONTRACT\f\*.*)"), (std::vector<std::string>{"keep.txt", "later.txt"}));
+}
+
+// A file opened for removal while its folder is being listed keeps the listing's descriptor of
+// the folder: it is removed from the folder it was found in, wherever that is by then.
+TEST_F(OfflineFileSystemTest, AFileOpenedDuringAListingIsRemovedFromTheFolderItWasFoundIn) {
+  env.addFile("g\\worm.exe", "MZ worm");
+  platform::FindEntry entry;
+  platform::ScopedSearch search(files().findFirst(R"(C:\CONTRACT\g\*.*)", entry));
+  ASSERT_TRUE(search.valid());
+  platform::ScopedFile file(files().openForRemoval(R"(C:\CONTRACT\g\worm.exe)"));
+  ASSERT_TRUE(file.valid());
+  search.reset();
+  env.renameFolder("g", "moved");
+  env.addFile("g\\worm.exe", "another file");
+
+  EXPECT_TRUE(files().deleteOpenFile(file.get()));
+  EXPECT_FALSE(fs::exists(env.inContract("moved/worm.exe")));
+  EXPECT_TRUE(fs::exists(env.inContract("g/worm.exe")));
+}
+
 TEST_F(OfflineFileSystemTest, NothingIsLeftForARestartOffline) {
   env.addFile("worm.exe", "MZ worm");
   const char* worm = R"(C:\CONTRACT\worm.exe)";

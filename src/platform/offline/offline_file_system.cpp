@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "common/bounded_text.h"
@@ -12,22 +13,38 @@
 
 namespace platform::offline {
 
-struct OfflineFileSystem::Search {
+// One reading of a folder, its entries kept as they are read, so that a second search of the
+// folder need not read it again. Its descriptor is the folder's while it lives: the tree opens
+// the folder's files through it, and a file opened for removal keeps it to remove the file by.
+struct OfflineFileSystem::Listed {
   FolderListing listing;
-  std::string mask;
-  bool everything = false;
-  // Set in a dry run that has removed something: the folder, to leave out what it removed.
-  bool leavesOutHidden = false;
+  std::string relative;
+  std::vector<TreeEntry> entries;
+  bool complete = false;
+  // Real removals made before it was read: a listing read before a removal is not reused.
+  std::uint64_t removalsBefore = 0;
+  bool identified = false;
   dev_t folderDevice = 0;
   ino_t folderInode = 0;
+};
+
+struct OfflineFileSystem::Search {
+  std::shared_ptr<Listed> listed;
+  std::size_t next = 0;
+  std::string mask;
+  bool everything = false;
 };
 
 struct OfflineFileSystem::OpenFile {
   ScopedFd file;
   std::int64_t position = 0;
+  off_t length = 0;
   // For removal: the folder the file was found in and its name there, so that removing it
-  // resolves no path again.
-  ScopedFd folder;
+  // resolves no path again. The folder's descriptor is a listing's (kept alive here) or one of
+  // its own.
+  std::shared_ptr<Listed> listing;
+  ScopedFd ownFolder;
+  int folder = -1;
   std::string name;
 };
 
@@ -101,14 +118,13 @@ bool relativeToDriveC(const char* path, std::string& relative) {
   // temporary path ends in one, and the scan appends "\*.*" to it).
   for (const char* at = path + 2; *at != '\0';) {
     while (*at == '\\') ++at;
-    const char* end = std::strchr(at, '\\');
-    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - at) : std::strlen(at);
+    const char* start = at;
+    while (*at != '\0' && *at != '\\') ++at;
+    auto length = static_cast<std::size_t>(at - start);
     if (length == 0) break;
-    std::string component(at, length);
-    if (component == "." || component == "..") return false;
+    if (start[0] == '.' && (length == 1 || (length == 2 && start[1] == '.'))) return false;
     if (!relative.empty()) relative += '\\';
-    relative += component;
-    at += length;
+    relative.append(start, length);
   }
   return true;
 }
@@ -118,21 +134,58 @@ OfflineFileSystem::OfflineFileSystem(RootedTree& tree, const Installation& insta
 
 OfflineFileSystem::~OfflineFileSystem() = default;
 
+std::shared_ptr<OfflineFileSystem::Listed> OfflineFileSystem::listingOf(
+    const std::string& relative) {
+  if (lastComplete_ && lastComplete_->relative == relative &&
+      lastComplete_->removalsBefore == removals_) {
+    return lastComplete_;
+  }
+  auto listed = std::make_shared<Listed>();
+  if (!listed->listing.open(tree_, relative.c_str())) return nullptr;
+  listed->relative = relative;
+  listed->removalsBefore = removals_;
+  live_.erase(std::remove_if(live_.begin(), live_.end(),
+                             [](const std::weak_ptr<Listed>& l) { return l.expired(); }),
+              live_.end());
+  live_.push_back(listed);
+  return listed;
+}
+
+bool OfflineFileSystem::hiddenIn(Listed& listed, const std::string& name) {
+  if (hidden_.empty()) return false;
+  if (!listed.identified) {
+    struct stat status;
+    if (fstat(listed.listing.descriptor(), &status) != 0) return false;
+    listed.folderDevice = status.st_dev;
+    listed.folderInode = status.st_ino;
+    listed.identified = true;
+  }
+  return hidden_.count(HiddenFile(listed.folderDevice, listed.folderInode, name)) != 0;
+}
+
 bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
-  TreeEntry found;
-  while (search.listing.next(found)) {
-    if (!search.everything && !matchesMask(search.mask.c_str(), found.name)) continue;
-    if (search.leavesOutHidden &&
-        hidden_.count(HiddenFile(search.folderDevice, search.folderInode, found.name)) != 0) {
-      continue;
+  Listed& listed = *search.listed;
+  for (;; ++search.next) {
+    if (search.next == listed.entries.size()) {
+      if (listed.complete) return false;
+      TreeEntry read;
+      if (!listed.listing.next(read)) {
+        // A listing that failed on the way is not reused: its end was not reached.
+        if (errno == 0) listed.complete = true;
+        return false;
+      }
+      listed.entries.push_back(read);
     }
+    const TreeEntry& found = listed.entries[search.next];
+    if (!search.everything && !matchesMask(search.mask.c_str(), found.name)) continue;
+    if (hiddenIn(listed, found.name)) continue;
     entry = FindEntry();
     entry.attributes = attributesOf(found.kind);
     text::copy(entry.fileName, found.name);
     entry.exactName = canBeWindowsName(found.name);
+    ++search.next;
     return true;
   }
-  return false;
 }
 
 Handle OfflineFileSystem::findFirst(const char* pattern, FindEntry& entry) {
@@ -142,19 +195,14 @@ Handle OfflineFileSystem::findFirst(const char* pattern, FindEntry& entry) {
   if (!relativeToDriveC(std::string(pattern, separator).c_str(), relative)) return kNoHandle;
 
   auto search = std::make_unique<Search>();
+  search->listed = listingOf(relative);
+  if (!search->listed) return kNoHandle;
   search->mask = separator + 1;
   search->everything = matchesEveryName(search->mask.c_str());
-  if (!search->listing.open(tree_, relative.c_str())) return kNoHandle;
-  if (!hidden_.empty()) {
-    // The listing has lent its descriptor to the tree, which gives it back for its path.
-    struct stat status;
-    int folder = tree_.folder(relative.c_str());
-    if (folder < 0 || fstat(folder, &status) != 0) return kNoHandle;
-    search->leavesOutHidden = true;
-    search->folderDevice = status.st_dev;
-    search->folderInode = status.st_ino;
+  if (!nextMatch(*search, entry)) {
+    findCloseListing(std::move(search->listed));
+    return kNoHandle;
   }
-  if (!nextMatch(*search, entry)) return kNoHandle;
   Handle handle = nextHandle();
   searches_.emplace(handle, std::move(search));
   return handle;
@@ -165,14 +213,25 @@ bool OfflineFileSystem::findNext(Handle search, FindEntry& entry) {
   return it != searches_.end() && nextMatch(*it->second, entry);
 }
 
-void OfflineFileSystem::findClose(Handle search) { searches_.erase(search); }
+void OfflineFileSystem::findClose(Handle search) {
+  auto it = searches_.find(search);
+  if (it == searches_.end()) return;
+  findCloseListing(std::move(it->second->listed));
+  searches_.erase(it);
+}
 
-bool OfflineFileSystem::resolveParent(const char* path, int& folder, std::string& name) {
+void OfflineFileSystem::findCloseListing(std::shared_ptr<Listed> listed) {
+  if (listed && listed->complete) lastComplete_ = std::move(listed);
+}
+
+bool OfflineFileSystem::resolveParent(const char* path, int& folder, std::string& name,
+                                      std::string* folderPath) {
   std::string relative;
   if (!relativeToDriveC(path, relative) || relative.empty()) return false;
-  std::string folderPath;
-  splitLast(relative, folderPath, name);
-  folder = tree_.folder(folderPath.c_str());
+  std::string parent;
+  splitLast(relative, parent, name);
+  folder = tree_.folder(parent.c_str());
+  if (folderPath != nullptr) *folderPath = std::move(parent);
   return folder >= 0;
 }
 
@@ -196,17 +255,29 @@ bool OfflineFileSystem::isReadable(const char* path) {
 Handle OfflineFileSystem::openFile(const char* path, bool forRemoval) {
   int folder = -1;
   std::string name;
-  if (!resolveParent(path, folder, name)) return kNoHandle;
+  std::string folderPath;
+  if (!resolveParent(path, folder, name, &folderPath)) return kNoHandle;
   auto opened = std::make_unique<OpenFile>();
   if (forRemoval) {
-    // A descriptor of its own: the tree's may be closed, or serve another path, by then.
-    opened->folder.reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
-    if (!opened->folder) return kNoHandle;
-    folder = opened->folder.get();
+    // The folder's descriptor must outlive whatever lent it: a listing of the folder still in
+    // use is kept for as long as the file is open, else the file has a descriptor of its own.
+    for (const std::weak_ptr<Listed>& candidate : live_) {
+      std::shared_ptr<Listed> listed = candidate.lock();
+      if (listed && listed->relative == folderPath && listed->listing.descriptor() == folder) {
+        opened->listing = std::move(listed);
+        break;
+      }
+    }
+    if (!opened->listing) {
+      opened->ownFolder.reset(fcntl(folder, F_DUPFD_CLOEXEC, 0));
+      if (!opened->ownFolder) return kNoHandle;
+      folder = opened->ownFolder.get();
+    }
+    opened->folder = folder;
   }
   FileIdentity identity;
-  opened->file =
-      tree_.openFileIn(folder, name.c_str(), identity, forRemoval ? &opened->name : nullptr);
+  opened->file = tree_.openFileIn(folder, name.c_str(), identity,
+                                  forRemoval ? &opened->name : nullptr, &opened->length);
   if (!opened->file) return kNoHandle;
   Handle handle = nextHandle();
   files_.emplace(handle, std::move(opened));
@@ -222,11 +293,11 @@ OfflineFileSystem::OpenFile* OfflineFileSystem::fileFor(Handle file) {
   return it != files_.end() ? it->second.get() : nullptr;
 }
 
+// The length the file had when it was opened: nothing writes to the installation while it is
+// mounted here for the rescue, and the reads that follow are bounded by what they get.
 std::int64_t OfflineFileSystem::fileLength(Handle file) {
   OpenFile* opened = fileFor(file);
-  struct stat status;
-  if (opened == nullptr || fstat(opened->file.get(), &status) != 0) return -1;
-  return static_cast<std::int64_t>(status.st_size);
+  return opened != nullptr ? static_cast<std::int64_t>(opened->length) : -1;
 }
 
 bool OfflineFileSystem::seek(Handle file, std::uint32_t offset) {
@@ -268,20 +339,22 @@ bool OfflineFileSystem::identify(Handle file, platform::FileIdentity& identity) 
 
 bool OfflineFileSystem::deleteOpenFile(Handle file) {
   OpenFile* opened = fileFor(file);
-  if (opened == nullptr || !opened->folder) return false;
+  if (opened == nullptr || opened->folder < 0) return false;
   struct stat open, named;
   if (fstat(opened->file.get(), &open) != 0 ||
-      fstatat(opened->folder.get(), opened->name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+      fstatat(opened->folder, opened->name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
       !S_ISREG(named.st_mode) || named.st_dev != open.st_dev || named.st_ino != open.st_ino) {
     return false;
   }
   if (dryRun_) {
     struct stat folder;
-    if (fstat(opened->folder.get(), &folder) != 0) return false;
+    if (fstat(opened->folder, &folder) != 0) return false;
     hidden_.emplace(folder.st_dev, folder.st_ino, opened->name);
     return true;
   }
-  return unlinkat(opened->folder.get(), opened->name.c_str(), 0) == 0;
+  if (unlinkat(opened->folder, opened->name.c_str(), 0) != 0) return false;
+  ++removals_;
+  return true;
 }
 
 bool OfflineFileSystem::moveOpenFile(Handle, const char*) { return false; }

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/offline/installation.h"
@@ -90,16 +91,25 @@ class OfflineFileSystem : public FileSystem {
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 
  private:
+  struct Listed;
   struct Search;
   struct OpenFile;
   // A file a dry run has removed: its folder's device and inode, and its name there.
   using HiddenFile = std::tuple<dev_t, ino_t, std::string>;
 
+  // The listing of `relative`: the one last read whole when nothing was removed since (the walk
+  // lists each folder twice, for its files and then for its subfolders), else a new one.
+  std::shared_ptr<Listed> listingOf(const std::string& relative);
+  // Keeps a listing read whole for the next search of its folder.
+  void findCloseListing(std::shared_ptr<Listed> listed);
   // The entry of `search` that matches its mask and is not hidden, as a FindEntry.
   bool nextMatch(Search& search, FindEntry& entry);
-  // The folder of `path` (a descriptor the tree lends) and the last component's name; false
-  // when the path is not on C:, has no name, or its folder cannot be reached.
-  bool resolveParent(const char* path, int& folder, std::string& name);
+  bool hiddenIn(Listed& listed, const std::string& name);
+  // The folder of `path` (a descriptor the tree lends), the last component's name and, when
+  // asked, the folder's path below the root; false when the path is not on C:, has no name, or
+  // its folder cannot be reached.
+  bool resolveParent(const char* path, int& folder, std::string& name,
+                     std::string* folderPath = nullptr);
   Handle openFile(const char* path, bool forRemoval);
   OpenFile* fileFor(Handle file);
   Handle nextHandle() { return ++lastHandle_; }
@@ -109,6 +119,10 @@ class OfflineFileSystem : public FileSystem {
   bool dryRun_ = false;
   std::map<Handle, std::unique_ptr<Search>> searches_;
   std::map<Handle, std::unique_ptr<OpenFile>> files_;
+  // Listings still in use (by a search or an open file), to find a folder's descriptor in.
+  std::vector<std::weak_ptr<Listed>> live_;
+  std::shared_ptr<Listed> lastComplete_;
+  std::uint64_t removals_ = 0;
   std::set<HiddenFile> hidden_;
   Handle lastHandle_ = 0x3000;
 };
