@@ -19,7 +19,11 @@ namespace platform::offline {
 struct OfflineFileSystem::Listed {
   FolderListing listing;
   std::string relative;
-  std::vector<TreeEntry> entries;
+  struct Entry {
+    std::string name;
+    EntryKind kind;
+  };
+  std::vector<Entry> entries;
   bool complete = false;
   // Real removals made before it was read: a listing read before a removal is not reused.
   std::uint64_t removalsBefore = 0;
@@ -174,15 +178,15 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
         if (errno == 0) listed.complete = true;
         return false;
       }
-      listed.entries.push_back(read);
+      listed.entries.push_back({read.name, read.kind});
     }
-    const TreeEntry& found = listed.entries[search.next];
-    if (!search.everything && !matchesMask(search.mask.c_str(), found.name)) continue;
+    const Listed::Entry& found = listed.entries[search.next];
+    if (!search.everything && !matchesMask(search.mask.c_str(), found.name.c_str())) continue;
     if (hiddenIn(listed, found.name)) continue;
     entry = FindEntry();
     entry.attributes = attributesOf(found.kind);
-    text::copy(entry.fileName, found.name);
-    entry.exactName = canBeWindowsName(found.name);
+    text::copy(entry.fileName, found.name.c_str());
+    entry.exactName = canBeWindowsName(found.name.c_str());
     ++search.next;
     return true;
   }
