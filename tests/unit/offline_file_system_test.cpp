@@ -162,6 +162,7 @@ TEST_F(OfflineFileSystemTest, ListingsShowLinksAsLinksAndMarkNamesWindowsCannotH
 TEST_F(OfflineFileSystemTest, ARemovalActsOnlyWhileTheNameStillLeadsToTheOpenFile) {
   env.addFile("worm.exe", "MZ worm");
   env.addFile("elsewhere\\system.dll", "MZ system");
+  EXPECT_FALSE(files().deleteFile(R"(C:\CONTRACT\worm.exe)")) << "never by path";
   platform::ScopedFile file(files().openForRemoval(R"(C:\CONTRACT\worm.exe)"));
   ASSERT_TRUE(file.valid());
 
@@ -231,27 +232,6 @@ TEST_F(OfflineFileSystemTest, AFileOpenedDuringAListingIsRemovedFromTheFolderItW
   EXPECT_TRUE(files().deleteOpenFile(file.get()));
   EXPECT_FALSE(fs::exists(env.inContract("moved/worm.exe")));
   EXPECT_TRUE(fs::exists(env.inContract("g/worm.exe")));
-}
-
-TEST_F(OfflineFileSystemTest, NothingIsLeftForARestartOffline) {
-  env.addFile("worm.exe", "MZ worm");
-  const char* worm = R"(C:\CONTRACT\worm.exe)";
-  platform::ScopedFile file(files().openForRemoval(worm));
-  ASSERT_TRUE(file.valid());
-  EXPECT_FALSE(files().moveOpenFile(file.get(), R"(C:\CONTRACT\moved.exe)"));
-  EXPECT_FALSE(files().createProtectedFolder(R"(C:\CONTRACT\kept)"));
-  EXPECT_FALSE(files().deleteAtRestart(worm));
-  EXPECT_FALSE(files().deleteFile(worm)) << "never by path";
-  char buffer[64] = "untouched";
-  EXPECT_FALSE(files().shortPathName(worm, buffer, sizeof buffer));
-  EXPECT_STREQ(buffer, "");
-  std::size_t used = 1;
-  EXPECT_FALSE(files().readProfileSection(R"(C:\WINDOWS\wininit.ini)", "rename", buffer,
-                                          sizeof buffer, used));
-  EXPECT_EQ(used, 0u);
-  EXPECT_FALSE(files().writeProfileSection(R"(C:\WINDOWS\wininit.ini)", "rename", "nul=x\0"));
-  EXPECT_TRUE(fs::exists(env.inContract("worm.exe")));
-  EXPECT_FALSE(fs::exists(env.inContract("kept")));
 }
 
 TEST(NameMaskTest, MatchesAsTheSystemsDirectorySearchDoes) {
