@@ -11,14 +11,10 @@
 #include "common/bounded_text.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
+#include "scan/scan_exit_status.h"
 #include "scan/scan_session.h"
 
 namespace {
-
-constexpr int kExitClean = 0;
-constexpr int kExitRemoved = 1;
-constexpr int kExitNeedsAttention = 2;
-constexpr int kExitCouldNotRun = 3;
 
 const char kUsage[] =
     "Usage: vandrel-cli [--restart]\n"
@@ -39,14 +35,6 @@ const char kUsage[] =
     "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
     "     worm process found in memory ends the scan before the file walk)\n"
     "  3  the scan could not run\n";
-
-int exitStatusOf(const ScanSession& session) {
-  const ScanStatistics& statistics = session.statistics;
-  bool restartNeeded = session.restartRequired != 0 || session.memoryRestartRequired != 0;
-  if (statistics.filesInfected == 0 && !restartNeeded) return kExitClean;
-  bool allDeleted = statistics.filesDeleted >= statistics.filesInfected;
-  return allDeleted && !restartNeeded ? kExitRemoved : kExitNeedsAttention;
-}
 
 }  // namespace
 
@@ -85,5 +73,5 @@ int main(int argc, char** argv) {
   std::printf("%s\n", session.statusText);
   std::fflush(stdout);
   DestroyWindow(logWindow);
-  return exitStatusOf(session);
+  return scanExitStatus(session);
 }

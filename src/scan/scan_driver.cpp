@@ -22,7 +22,9 @@ void walkTree(bool (platform::FileSystem::*where)(char*, std::size_t)) {
   walkDirectory(pattern);
 }
 
-void writeStatistics() {
+}  // namespace
+
+void writeScanSummary() {
   ScanSession& session = scanSession();
   const ScanStatistics& statistics = session.statistics;
   session.logFinal = 1;
@@ -31,9 +33,8 @@ void writeStatistics() {
   appendLogLine("Total files scanned\t\t:  %d", statistics.filesScanned);
   appendLogLine("Total files infected\t\t:  %d", statistics.filesInfected);
   appendLogLine("Total files deleted\t\t:  %d", statistics.filesDeleted);
+  showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
 }
-
-}  // namespace
 
 int runScan() {
   ScanSession& session = scanSession();
@@ -50,8 +51,7 @@ int runScan() {
     session.programFilesPending = 0;
   }
 
-  writeStatistics();
-  showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
+  writeScanSummary();
 
   if (session.restartRequired != 0) {
     int answer = platform::desktop().messageBox(

@@ -3,3 +3,8 @@
 #pragma once
 
 int runScan();
+
+// The end of every scan, whatever its scope: the statistics block of the ScanLog (after a blank
+// separator when something was found; from here on the log is no longer emptied) and the final
+// status line, "Scanning completed" or "Scanning terminated".
+void writeScanSummary();

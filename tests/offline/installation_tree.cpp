@@ -38,7 +38,26 @@ InstallationTree::InstallationTree(Layout layout, std::vector<std::string> users
     return;
   }
   root_ = made;
+  layOut();
+}
 
+InstallationTree::InstallationTree(Layout layout, const KeptAt& where,
+                                   std::vector<std::string> users, int controlSets)
+    : root_(where.folder),
+      kept_(true),
+      layout_(layout),
+      users_(std::move(users)),
+      controlSets_(controlSets) {
+  if (where.existing) return;
+  std::error_code error;
+  if (!std::filesystem::create_directory(root_, error)) {
+    ADD_FAILURE() << "cannot make " << root_ << " (it must not exist yet)";
+    return;
+  }
+  layOut();
+}
+
+void InstallationTree::layOut() {
   if (layout_ == Layout::kNineX) {
     // The 95/98/Me registry files begin "CREG"; they are not hives.
     addFile(windowsFolder() + "\\SYSTEM.DAT", std::string("CREG") + std::string(60, '\0'));
@@ -76,7 +95,7 @@ InstallationTree::InstallationTree(Layout layout, std::vector<std::string> users
 }
 
 InstallationTree::~InstallationTree() {
-  if (!root_.empty()) std::filesystem::remove_all(root_);
+  if (!root_.empty() && !kept_) std::filesystem::remove_all(root_);
 }
 
 std::string InstallationTree::host(const std::string& relative) const {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contract/worm_footprint.h"
@@ -19,15 +20,28 @@ enum class Layout {
   kNineX,  // WINDOWS with SYSTEM.DAT and USER.DAT
 };
 
+// A tree kept on disk: laid out in `folder` (made; it must not exist yet), or, with `existing`,
+// the one a kept tree of the same layout left there before, taken as it is.
+struct KeptAt {
+  explicit KeptAt(std::string folder, bool existing = false)
+      : folder(std::move(folder)), existing(existing) {}
+  std::string folder;
+  bool existing;
+};
+
 class InstallationTree {
  public:
+  // Laid out in a temporary folder of its own, removed at the end.
   explicit InstallationTree(Layout layout, std::vector<std::string> users = {"alice", "bob"},
                             int controlSets = 2);
+  InstallationTree(Layout layout, const KeptAt& where,
+                   std::vector<std::string> users = {"alice", "bob"}, int controlSets = 2);
   ~InstallationTree();
   InstallationTree(const InstallationTree&) = delete;
   InstallationTree& operator=(const InstallationTree&) = delete;
 
   const std::string& root() const { return root_; }
+  Layout layout() const { return layout_; }
   // The host path of a path relative to the root, written with backslashes.
   std::string host(const std::string& relative) const;
 
@@ -74,7 +88,10 @@ class InstallationTree {
   int controlSetsWithService(const std::string& name) const;
 
  private:
+  void layOut();
+
   std::string root_;
+  bool kept_ = false;
   Layout layout_;
   std::vector<std::string> users_;
   int controlSets_;

@@ -40,5 +40,8 @@ class SimulatedEnvironment {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Simulated, FileSystemContract, SimulatedEnvironment);
+INSTANTIATE_TYPED_TEST_SUITE_P(Simulated, ProtectiveAttributesContract, SimulatedEnvironment);
+INSTANTIATE_TYPED_TEST_SUITE_P(Simulated, FilesInUseContract, SimulatedEnvironment);
+INSTANTIATE_TYPED_TEST_SUITE_P(Simulated, CodePageContract, SimulatedEnvironment);
 
 }  // namespace

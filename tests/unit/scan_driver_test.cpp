@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "scan/scan_driver.h"
+#include "scan/scan_exit_status.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -81,6 +82,29 @@ TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
   EXPECT_EQ(box.text,
             "The system has to be restarted to remove the virus completely from your system. "
             "\n\n Restart now?");
+}
+
+// The console programs' exit status: found, removed, or left for a person.
+TEST(ScanExitStatusTest, SaysWhetherAWormWasFoundAndWhetherAnythingIsLeft) {
+  struct Case {
+    int infected, deleted, restart, memoryRestart;
+    int status;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, kExitClean},          {2, 2, 0, 0, kExitRemoved},
+      {2, 1, 0, 0, kExitNeedsAttention}, {1, 1, 1, 0, kExitNeedsAttention},
+      {0, 0, 0, 1, kExitNeedsAttention},
+  };
+  for (const Case& c : cases) {
+    ScanSession session;
+    session.statistics.filesInfected = c.infected;
+    session.statistics.filesDeleted = c.deleted;
+    session.restartRequired = c.restart;
+    session.memoryRestartRequired = c.memoryRestart;
+    EXPECT_EQ(scanExitStatus(session), c.status)
+        << c.infected << " infected, " << c.deleted << " deleted, restart " << c.restart << "/"
+        << c.memoryRestart;
+  }
 }
 
 }  // namespace

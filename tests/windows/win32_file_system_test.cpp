@@ -67,6 +67,9 @@ class Win32Environment {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FileSystemContract, Win32Environment);
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, ProtectiveAttributesContract, Win32Environment);
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, FilesInUseContract, Win32Environment);
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, CodePageContract, Win32Environment);
 
 class Win32FileSystem : public ::testing::Test {
  protected:

@@ -310,7 +310,7 @@ ScopedFd RootedTree::openFolder(const char* relative) {
 }
 
 ScopedFd RootedTree::openFileIn(int folderFd, const char* name, FileIdentity& identity,
-                                std::string* onDiskName) {
+                                std::string* onDiskName, off_t* length) {
   TreeEntry entry;
   if (!find(folderFd, name, entry)) return ScopedFd();
   if (entry.kind == EntryKind::kLink) {
@@ -334,6 +334,7 @@ ScopedFd RootedTree::openFileIn(int folderFd, const char* name, FileIdentity& id
   }
   identity = {status.st_dev, status.st_ino, status.st_nlink};
   if (onDiskName != nullptr) *onDiskName = entry.name;
+  if (length != nullptr) *length = status.st_size;
   error_ = TreeError::kNone;
   return file;
 }

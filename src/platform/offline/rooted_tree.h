@@ -77,6 +77,9 @@ class FolderListing {
   // The next entry; false at the end or when the listing fails (errno then non-zero). Names
   // that do not fit kNameCapacity are passed over.
   bool next(TreeEntry& entry);
+  // The folder's descriptor, valid while the listing is open (-1 before): files of the folder
+  // are opened and removed through it.
+  int descriptor() const { return folder_.get(); }
 
  private:
   static constexpr std::size_t kBlockSize = 16 * 1024;
@@ -116,13 +119,14 @@ class RootedTree {
   bool find(int folderFd, const char* name, TreeEntry& found);
 
   // Opens the regular file at `relative` for reading, never through a link. `identity`
-  // receives what the file is; `onDiskName`, when given, the last component as held on disk.
-  // Invalid on failure, error() says why; nothing is opened but regular files.
+  // receives what the file is; `onDiskName`, when given, the last component as held on disk;
+  // `length`, when given, the file's length when it was opened. Invalid on failure, error()
+  // says why; nothing is opened but regular files.
   ScopedFd openFile(const char* relative, FileIdentity& identity,
                     std::string* onDiskName = nullptr);
   // The same for the entry `name` of the folder `folderFd`.
   ScopedFd openFileIn(int folderFd, const char* name, FileIdentity& identity,
-                      std::string* onDiskName = nullptr);
+                      std::string* onDiskName = nullptr, off_t* length = nullptr);
 
   TreeError error() const { return error_; }
   // The errno of the last kSystem failure.

@@ -1,0 +1,13 @@
+// Pauses on this machine's clock, for the offline rescue.
+#pragma once
+
+#include "platform/clock.h"
+
+namespace platform::offline {
+
+class OfflineClock : public Clock {
+ public:
+  void sleep(std::uint32_t milliseconds) override;
+};
+
+}  // namespace platform::offline

@@ -1,0 +1,50 @@
+#include "platform/offline/offline_processes.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform::offline {
+namespace {
+
+// What a refused privilege adjustment leaves: ERROR_NOT_ALL_ASSIGNED.
+constexpr std::uint32_t kErrorNotAllAssigned = 1300;
+
+}  // namespace
+
+bool OfflineProcesses::queryVersion(VersionInfo&) { return false; }
+
+Handle OfflineProcesses::createProcessSnapshot() { return kNoHandle; }
+bool OfflineProcesses::firstProcess(Handle, ProcessEntry&) { return false; }
+bool OfflineProcesses::nextProcess(Handle, ProcessEntry&) { return false; }
+void OfflineProcesses::closeSnapshot(Handle) {}
+
+bool OfflineProcesses::enumerateProcesses(ProcessId*, std::uint32_t, std::uint32_t& count) {
+  count = 0;
+  return false;
+}
+
+std::uint32_t OfflineProcesses::imageFileName(Handle, char* buffer, std::uint32_t capacity) {
+  if (capacity > 0) buffer[0] = '\0';
+  return 0;
+}
+
+Handle OfflineProcesses::openProcess(ProcessId, std::uint32_t) { return kNoHandle; }
+bool OfflineProcesses::terminateProcess(Handle, std::uint32_t) { return false; }
+std::uint32_t OfflineProcesses::waitForProcess(Handle, std::uint32_t) { return kWaitFailed; }
+void OfflineProcesses::closeProcess(Handle) {}
+
+void OfflineProcesses::enumerateWindows(WindowVisitor, std::uintptr_t) {}
+ProcessId OfflineProcesses::windowProcess(WindowHandle) { return 0; }
+bool OfflineProcesses::postClose(WindowHandle) { return false; }
+
+Handle OfflineProcesses::openOwnToken() { return kNoHandle; }
+std::uint32_t OfflineProcesses::enableShutdownPrivilege(Handle) { return kErrorNotAllAssigned; }
+void OfflineProcesses::closeToken(Handle) {}
+int OfflineProcesses::restartSystem() { return 0; }
+
+void OfflineProcesses::endProgram(int exitCode) {
+  std::fflush(nullptr);
+  std::_Exit(exitCode);
+}
+
+}  // namespace platform::offline

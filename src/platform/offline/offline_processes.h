@@ -1,0 +1,43 @@
+// The process part of the seam for an installation that is not running: nothing runs offline.
+// The version query fails, so the platform class is unknown (0) and every remedy acts through
+// the file's own handle; the process lists are empty, no process can be opened or ended, and
+// nothing asks the system to restart.
+#pragma once
+
+#include "platform/processes.h"
+
+namespace platform::offline {
+
+class OfflineProcesses : public Processes {
+ public:
+  // False: the installation's version is not this machine's, and none is running.
+  bool queryVersion(VersionInfo& version) override;
+
+  Handle createProcessSnapshot() override;
+  bool firstProcess(Handle snapshot, ProcessEntry& entry) override;
+  bool nextProcess(Handle snapshot, ProcessEntry& entry) override;
+  void closeSnapshot(Handle snapshot) override;
+
+  bool enumerateProcesses(ProcessId* ids, std::uint32_t capacity, std::uint32_t& count) override;
+  std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
+
+  Handle openProcess(ProcessId id, std::uint32_t access) override;
+  bool terminateProcess(Handle process, std::uint32_t exitCode) override;
+  std::uint32_t waitForProcess(Handle process, std::uint32_t milliseconds) override;
+  void closeProcess(Handle process) override;
+
+  void enumerateWindows(WindowVisitor visitor, std::uintptr_t context) override;
+  ProcessId windowProcess(WindowHandle window) override;
+  bool postClose(WindowHandle window) override;
+
+  Handle openOwnToken() override;
+  std::uint32_t enableShutdownPrivilege(Handle token) override;
+  void closeToken(Handle token) override;
+  // 0: this program never restarts the machine it runs on for an installation it repairs.
+  int restartSystem() override;
+  // Only the memory scan ends the program, and no memory scan runs offline; should anything
+  // ask all the same, the program ends with `exitCode` after its output is flushed.
+  [[noreturn]] void endProgram(int exitCode) override;
+};
+
+}  // namespace platform::offline

@@ -1,0 +1,218 @@
+#include "rescue/rescue.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "platform/offline/installation.h"
+#include "platform/offline/installation_hives.h"
+#include "platform/offline/offline_clock.h"
+#include "platform/offline/offline_desktop.h"
+#include "platform/offline/offline_file_system.h"
+#include "platform/offline/offline_processes.h"
+#include "platform/offline/offline_registry.h"
+#include "platform/offline/offline_services.h"
+#include "platform/os.h"
+#include "rescue/rescue_options.h"
+#include "scan/directory_walker.h"
+#include "scan/scan_driver.h"
+#include "scan/scan_exit_status.h"
+#include "scan/scan_session.h"
+
+namespace {
+
+using namespace platform::offline;
+
+// One line on the error output, named as the program's.
+void say(std::FILE* errors, const char* pattern, ...) __attribute__((format(printf, 2, 3)));
+void say(std::FILE* errors, const char* pattern, ...) {
+  std::fputs("vandrel-rescue: ", errors);
+  va_list arguments;
+  va_start(arguments, pattern);
+  std::vfprintf(errors, pattern, arguments);
+  va_end(arguments);
+  std::fputc('\n', errors);
+  std::fflush(errors);
+}
+
+void sayProblems(std::FILE* errors, const std::vector<InstallationHives::Problem>& problems,
+                 std::size_t from) {
+  for (std::size_t i = from; i < problems.size(); ++i) {
+    say(errors, "%s: %s", displayPath(problems[i].path).c_str(), problems[i].what.c_str());
+  }
+}
+
+// The walks of the scan, in order: the Windows tree, then each temporary folder as the system
+// names one for its user (with a trailing backslash, to which "\*.*" is appended as the
+// driver appends it, so that the lines show the paths vandrel-cli shows there).
+std::vector<std::string> walkPatterns(const Installation& installation) {
+  std::vector<std::string> patterns = {displayPath(installation.windowsFolder) + "\\*.*"};
+  std::vector<std::string> temporary;
+  if (!installation.windowsTemp.empty()) temporary.push_back(installation.windowsTemp);
+  for (const UserProfile& user : installation.users) {
+    if (!user.tempFolder.empty()) temporary.push_back(user.tempFolder);
+  }
+  for (const std::string& folder : temporary) {
+    patterns.push_back(displayPath(folder) + "\\\\*.*");
+  }
+  return patterns;
+}
+
+// Walks every pattern; false when one was too long to walk (it is named on `errors`).
+bool walkScope(const Installation& installation, std::FILE* errors) {
+  bool everyWalk = true;
+  for (const std::string& pattern : walkPatterns(installation)) {
+    if (pattern.size() >= platform::kMaxPath) {
+      say(errors, "%s: the path is too long to be walked; not scanned", pattern.c_str());
+      everyWalk = false;
+      continue;
+    }
+    walkDirectory(pattern.c_str());
+  }
+  return everyWalk;
+}
+
+// The offline implementations of the seam, installed for as long as this lives.
+class OfflineSeam {
+ public:
+  OfflineSeam(RootedTree& tree, const Installation& installation, InstallationHives& hives,
+              std::FILE* output, std::FILE* errors, const volatile std::sig_atomic_t* interrupted)
+      : files_(tree, installation),
+        registry_(hives),
+        services_(hives),
+        desktop_(output, errors, interrupted),
+        installed_({&files_, &registry_, &processes_, &services_, &desktop_, &clock_}) {}
+
+  OfflineFileSystem& files() { return files_; }
+
+ private:
+  OfflineFileSystem files_;
+  OfflineRegistry registry_;
+  OfflineServices services_;
+  OfflineProcesses processes_;
+  OfflineDesktop desktop_;
+  OfflineClock clock_;
+  platform::ScopedInstall installed_;
+};
+
+// Writes the changed hives; false when one could not be written (each failure is named).
+bool commitHives(InstallationHives& hives, const RescueOptions& options, const RescueSystem& system,
+                 std::FILE* errors) {
+  CommitOptions commit;
+  commit.keepBackup = options.keepBackup;
+  commit.date = system.backupDate;
+  commit.writer = system.hiveWriter;
+  std::size_t before = hives.problems().size();
+  std::vector<std::string> committed;
+  bool allWritten = hives.commitChanged(commit, committed);
+  for (const std::string& path : committed) {
+    say(errors, "%s: written%s", displayPath(path).c_str(),
+        options.keepBackup ? "; the original is kept beside it as <name>.vandrel-<date>" : "");
+  }
+  sayProblems(errors, hives.problems(), before);
+  return allWritten;
+}
+
+void sayWhatADryRunWouldChange(const InstallationHives& hives, std::FILE* errors) {
+  for (const InstallationHives::Problem& change : hives.changes()) {
+    say(errors, "dry run: %s: %s (not written)", displayPath(change.path).c_str(),
+        change.what.c_str());
+  }
+}
+
+// Runs the scan over an installation found and checked; returns the exit status.
+int rescueInstallation(RootedTree& tree, const Installation& installation,
+                       const RescueOptions& options, const RescueSystem& system, std::FILE* output,
+                       std::FILE* errors) {
+  bool somethingNotCleaned = false;
+  for (const std::string& note : installation.notes) say(errors, "passed over: %s", note.c_str());
+
+  InstallationHives hives;
+  hives.open(tree, installation);
+  sayProblems(errors, hives.problems(), 0);
+  std::size_t problemsBeforeScan = hives.problems().size();
+  if (problemsBeforeScan > 0) somethingNotCleaned = true;
+  if (installation.kind == InstallationKind::kWindows9x) {
+    say(errors,
+        "%s: a Windows 95/98/Me installation, whose registry (SYSTEM.DAT, USER.DAT) is not "
+        "a hive: the registry is not cleaned, the files are",
+        displayPath(installation.windowsFolder).c_str());
+    somethingNotCleaned = true;
+  }
+
+  OfflineSeam seam(tree, installation, hives, output, errors, system.interrupted);
+  seam.files().setDryRun(options.dryRun);
+  if (options.dryRun) {
+    std::fprintf(output,
+                 "Dry run: nothing is changed. The lines below say what a real run would delete "
+                 "and remove.\n");
+    std::fflush(output);
+  }
+
+  ScanSession& session = scanSession();
+  text::copy(session.scanTarget, "C:");
+  session.scanDialogWindow = OfflineDesktop::kLogWindow;
+  session.scanTerminated = 0;
+  // Nothing runs offline: no memory scan, and every file the walk meets is counted.
+  session.inMemoryScan = 0;
+  if (!walkScope(installation, errors)) somethingNotCleaned = true;
+  writeScanSummary();
+
+  sayProblems(errors, hives.problems(), problemsBeforeScan);
+  if (hives.problems().size() > problemsBeforeScan) somethingNotCleaned = true;
+  if (options.dryRun) {
+    sayWhatADryRunWouldChange(hives, errors);
+  } else if (!commitHives(hives, options, system, errors)) {
+    somethingNotCleaned = true;
+  }
+  if (session.scanTerminated == 1) {
+    say(errors, "interrupted: the scan ended before it had examined everything");
+    somethingNotCleaned = true;
+  }
+
+  std::fprintf(output, "%s\n", session.statusText);
+  std::fflush(output);
+  int status = scanExitStatus(session);
+  return somethingNotCleaned && status < kExitNeedsAttention ? kExitNeedsAttention : status;
+}
+
+}  // namespace
+
+bool mountedReadOnly(const RootedTree& tree) { return tree.readOnly(); }
+
+int runRescue(const std::vector<std::string>& arguments, std::FILE* output, std::FILE* errors,
+              const RescueSystem& system) {
+  RescueOptions options;
+  std::string problem;
+  if (!parseRescueOptions(arguments, options, problem)) {
+    say(errors, "%s", problem.c_str());
+    std::fprintf(errors, "\n%s", kRescueUsage);
+    return kExitCouldNotRun;
+  }
+  if (options.help) {
+    std::fputs(kRescueUsage, output);
+    return kExitClean;
+  }
+
+  RootedTree tree;
+  if (!tree.open(options.root.c_str())) {
+    say(errors, "%s: cannot be opened as a folder (%s); nothing was done", options.root.c_str(),
+        std::strerror(tree.systemError()));
+    return kExitCouldNotRun;
+  }
+  if (!options.dryRun && system.mountedReadOnly(tree)) {
+    say(errors,
+        "%s: mounted read-only; nothing was done. Mount it read-write (for NTFS: ntfs-3g, with "
+        "Windows shut down fully, not hibernated), or look first with --dry-run",
+        options.root.c_str());
+    return kExitCouldNotRun;
+  }
+  Installation installation = findInstallation(tree);
+  if (installation.kind == InstallationKind::kNotWindows) {
+    say(errors, "%s: not a Windows installation (%s); nothing was done", options.root.c_str(),
+        installation.problem.c_str());
+    return kExitCouldNotRun;
+  }
+  return rescueInstallation(tree, installation, options, system, output, errors);
+}

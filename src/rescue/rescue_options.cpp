@@ -1,0 +1,72 @@
+#include "rescue/rescue_options.h"
+
+const char kRescueUsage[] =
+    "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] ROOT\n"
+    "\n"
+    "Removes the W32/Blaster.Worm family from a Windows installation that is not running:\n"
+    "ROOT is its system drive, mounted read-write on this Linux system (an NTFS partition\n"
+    "mounted with ntfs-3g, say). The installation is seen as drive C:. Its Windows folder\n"
+    "(WINDOWS or WINNT, in any letter case) is walked, then its Temp folder and each user's\n"
+    "temporary folder (Local Settings\\Temp, or AppData\\Local\\Temp), as Vandrel walks them on\n"
+    "Windows: every file is counted and examined, and every worm file is deleted. For each\n"
+    "variant found, the worm's start-up values and services are removed from the registry\n"
+    "hives: SOFTWARE, SYSTEM (every control set) and DEFAULT of the machine and every user's\n"
+    "NTUSER.DAT. Nothing runs offline: there is no memory scan and no restart.\n"
+    "\n"
+    "Every log line is printed as it is written, the final status last; problems go to\n"
+    "standard error, each naming what it concerns. No symbolic link (or junction) is ever\n"
+    "followed, so nothing outside ROOT is touched; a worm file is deleted only if it has one\n"
+    "name and its name still leads to the file examined. Hives are changed in memory and\n"
+    "written at the end, each to a new file beside it that then takes its name; a hive that\n"
+    "cannot be read safely is left untouched and named. On Windows 95/98/Me installations\n"
+    "the files are cleaned and the registry is not.\n"
+    "\n"
+    "  --dry-run    change nothing; print what would be deleted and removed, with the\n"
+    "               counts a real run would give\n"
+    "  --backup     keep each replaced hive as <name>.vandrel-<date> beside it (the default)\n"
+    "  --no-backup  keep no copy of the replaced hives\n"
+    "  --help       show this text\n"
+    "\n"
+    "Exit status:\n"
+    "  0  no worm found, and everything could be examined\n"
+    "  1  worm found, every identified file deleted and the registry cleaned\n"
+    "  2  a file could not be deleted, or something was not cleaned: a hive that could not be\n"
+    "     opened or written, a Windows 95/98/Me registry, an interrupted run\n"
+    "  3  nothing was done: ROOT is missing, not a Windows installation, or mounted read-only\n"
+    "     (--dry-run runs on a read-only mount), or the command line is wrong\n";
+
+bool parseRescueOptions(const std::vector<std::string>& arguments, RescueOptions& options,
+                        std::string& problem) {
+  options = RescueOptions();
+  std::vector<std::string> roots;
+  bool optionsEnded = false;
+  for (const std::string& argument : arguments) {
+    if (optionsEnded || argument.empty() || argument[0] != '-') {
+      roots.push_back(argument);
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--dry-run") {
+      options.dryRun = true;
+    } else if (argument == "--backup") {
+      options.keepBackup = true;
+    } else if (argument == "--no-backup") {
+      options.keepBackup = false;
+    } else {
+      problem = "unknown option '" + argument + "'";
+      return false;
+    }
+  }
+  if (options.help) return true;
+  if (roots.size() != 1) {
+    problem = roots.empty() ? "no ROOT given" : "more than one ROOT given";
+    return false;
+  }
+  if (roots.front().empty()) {
+    problem = "ROOT is empty";
+    return false;
+  }
+  options.root = roots.front();
+  return true;
+}

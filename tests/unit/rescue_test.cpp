@@ -1,0 +1,397 @@
+// vandrel-rescue run whole, in-process, over installation trees: what it deletes and removes,
+// what it leaves, what it prints, and how it exits.
+#include "rescue/rescue.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include "contract/worm_footprint.h"
+#include "offline/infected_installation.h"
+#include "scan/scan_session.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using offline_test::Infection;
+using offline_test::InstallationTree;
+using offline_test::Layout;
+using offline_test::PlantedFile;
+using offline_test::windowsPath;
+
+const char kDate[] = "20030811";
+
+struct RescueRun {
+  int status = -1;
+  std::vector<std::string> lines;  // the output, one a line
+  std::string errors;
+};
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+RescueSystem testSystem() {
+  RescueSystem system;
+  system.backupDate = kDate;
+  system.mountedReadOnly = [](const platform::offline::RootedTree&) { return false; };
+  return system;
+}
+
+RescueRun rescue(const std::vector<std::string>& arguments,
+                 const RescueSystem& system = testSystem()) {
+  resetScanSessionForTest();
+  char* output = nullptr;
+  char* errors = nullptr;
+  std::size_t outputSize = 0, errorsSize = 0;
+  std::FILE* outputStream = open_memstream(&output, &outputSize);
+  std::FILE* errorsStream = open_memstream(&errors, &errorsSize);
+  RescueRun run;
+  run.status = runRescue(arguments, outputStream, errorsStream, system);
+  std::fclose(outputStream);
+  std::fclose(errorsStream);
+  run.lines = splitLines(std::string(output, outputSize));
+  run.errors.assign(errors, errorsSize);
+  std::free(output);
+  std::free(errors);
+  return run;
+}
+
+// Every file below the root (links as links) and its bytes.
+std::map<std::string, std::string> snapshot(const InstallationTree& tree) {
+  std::map<std::string, std::string> files;
+  for (auto it = fs::recursive_directory_iterator(tree.root()); it != fs::end(it); ++it) {
+    if (it->is_symlink()) {
+      files[it->path().string()] = "link to " + fs::read_symlink(it->path()).string();
+    } else if (it->is_regular_file()) {
+      std::string relative = fs::relative(it->path(), tree.root()).string();
+      files[it->path().string()] = tree.fileBytes(relative);
+    }
+  }
+  return files;
+}
+
+// The paths whose bytes differ between two snapshots, one a line (empty when none do).
+std::string differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& after) {
+  std::string changed;
+  for (const auto& [path, bytes] : before) {
+    auto it = after.find(path);
+    if (it == after.end()) {
+      changed += "gone: " + path + "\n";
+    } else if (it->second != bytes) {
+      changed += "changed: " + path + "\n";
+    }
+  }
+  for (const auto& [path, bytes] : after) {
+    if (before.count(path) == 0) changed += "new: " + path + "\n";
+  }
+  return changed;
+}
+
+// The entries a walk of the folder counts: everything but folders, links included.
+int filesBelow(const InstallationTree& tree, const std::string& relative) {
+  int count = 0;
+  for (auto it = fs::recursive_directory_iterator(tree.host(relative)); it != fs::end(it); ++it) {
+    if (it->symlink_status().type() != fs::file_type::directory) ++count;
+  }
+  return count;
+}
+
+bool exists(const InstallationTree& tree, const std::string& relative) {
+  std::error_code error;
+  return fs::symlink_status(tree.host(relative), error).type() != fs::file_type::not_found;
+}
+
+std::vector<std::string> statistics(int scanned, int infected, int deleted) {
+  return {"Scanning statistics\t\t:", "Total files scanned\t\t:  " + std::to_string(scanned),
+          "Total files infected\t\t:  " + std::to_string(infected),
+          "Total files deleted\t\t:  " + std::to_string(deleted)};
+}
+
+class RescueTest : public ::testing::TestWithParam<Layout> {
+ protected:
+  RescueTest() : tree(GetParam()) {}
+
+  std::vector<std::string> hives() const {
+    std::vector<std::string> all = {tree.softwareHive(), tree.systemHive(), tree.defaultHive()};
+    for (const std::string& hive : tree.userHives()) all.push_back(hive);
+    return all;
+  }
+  // What "Total files scanned" must say once the planted worms in scope are gone: the Windows
+  // tree, its Temp again (less what the first walk deleted there), and each user's temp.
+  int expectedScanned(const Infection& infection) const {
+    std::string windowsTemp = tree.windowsFolder() + "\\Temp";
+    int scanned = filesBelow(tree, tree.windowsFolder()) + filesBelow(tree, windowsTemp);
+    for (const PlantedFile& worm : infection.inScope) {
+      if (worm.path.rfind(windowsTemp + "\\", 0) == 0) --scanned;
+    }
+    for (const std::string& user : tree.users()) scanned += filesBelow(tree, tree.userTemp(user));
+    return scanned;
+  }
+  // The line a deleted worm file gets: a temporary folder's files show the doubled backslash of
+  // the temporary path, unless the walk of the Windows tree met them first.
+  std::string deletedLine(const PlantedFile& worm) const {
+    std::string path = windowsPath(worm.path);
+    for (const std::string& user : tree.users()) {
+      std::string temp = windowsPath(tree.userTemp(user)) + "\\";
+      if (path.rfind(temp, 0) == 0) path.insert(temp.size(), "\\");
+    }
+    return path + "     " + worm.virusName + " deleted";
+  }
+
+  InstallationTree tree;
+};
+
+TEST_P(RescueTest, RemovesEveryWormInScopeWithItsRegistryFootprintAndNothingElse) {
+  Infection infection = offline_test::plantInfection(tree);
+  std::map<std::string, std::string> originalHives;
+  for (const std::string& hive : hives()) originalHives[hive] = tree.fileBytes(hive);
+  int scanned = expectedScanned(infection);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 1) << run.errors;
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+  for (const auto* kept : {&infection.outOfScope, &infection.clean}) {
+    for (const PlantedFile& file : *kept) EXPECT_TRUE(tree.fileBytes(file.path) == file.bytes);
+  }
+  EXPECT_EQ(offline_test::registryProblemsAfterRescue(tree), "");
+  for (const auto& [hive, bytes] : originalHives) {
+    EXPECT_TRUE(tree.fileBytes(hive + ".vandrel-" + kDate) == bytes) << hive;
+    EXPECT_NE(run.errors.find(windowsPath(hive) + ": written"), std::string::npos) << run.errors;
+  }
+
+  // The first identification cleans the registry, before its file is deleted; later ones find
+  // nothing left to remove.
+  ASSERT_GE(run.lines.size(), infection.inScope.size() + 7);
+  std::size_t deletions = infection.inScope.size();
+  const std::string& firstDeleted = run.lines[1];
+  std::size_t gap = firstDeleted.find("     ");
+  std::size_t outcome = firstDeleted.rfind(" deleted");
+  ASSERT_TRUE(gap != std::string::npos && outcome != std::string::npos) << firstDeleted;
+  std::string firstVariant = firstDeleted.substr(gap + 5, outcome - gap - 5);
+  EXPECT_EQ(run.lines[0], "System Registry     " + firstVariant + " removed");
+  std::vector<std::string> deleted(run.lines.begin() + 1, run.lines.begin() + 1 + deletions);
+  for (const PlantedFile& worm : infection.inScope) {
+    EXPECT_NE(std::find(deleted.begin(), deleted.end(), deletedLine(worm)), deleted.end())
+        << deletedLine(worm);
+  }
+  std::vector<std::string> ending = {" "};
+  for (const std::string& line : statistics(scanned, deletions, deletions)) ending.push_back(line);
+  ending.push_back("Scanning completed");
+  EXPECT_EQ(std::vector<std::string>(run.lines.begin() + 1 + deletions, run.lines.end()), ending);
+
+  // Run again, the installation is clean.
+  EXPECT_EQ(rescue({tree.root()}).status, 0);
+}
+
+TEST_P(RescueTest, ADryRunChangesNothingAndPrintsWhatARealRunWill) {
+  offline_test::plantInfection(tree);
+  std::map<std::string, std::string> before = snapshot(tree);
+
+  RescueRun dry = rescue({"--dry-run", tree.root()});
+  EXPECT_EQ(dry.status, 1) << dry.errors;
+  EXPECT_EQ(differences(before, snapshot(tree)), "");
+  ASSERT_FALSE(dry.lines.empty());
+  EXPECT_EQ(dry.lines[0].rfind("Dry run: nothing is changed.", 0), 0u) << dry.lines[0];
+  EXPECT_NE(dry.errors.find(R"(dry run: C:\)" + tree.systemHive() +
+                            R"(: key ControlSet002\Services\RpcTftpd deleted (not written))"),
+            std::string::npos)
+      << dry.errors;
+
+  RescueRun real = rescue({"--no-backup", tree.root()});
+  EXPECT_EQ(real.status, 1) << real.errors;
+  EXPECT_EQ(std::vector<std::string>(dry.lines.begin() + 1, dry.lines.end()), real.lines);
+  for (const std::string& hive : hives()) {
+    EXPECT_FALSE(exists(tree, hive + ".vandrel-" + kDate)) << "no backup was asked for";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, RescueTest, ::testing::Values(Layout::kXp, Layout::kSeven),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                           return info.param == Layout::kXp ? "Xp" : "Seven";
+                         });
+
+class RescueXpTest : public ::testing::Test {
+ protected:
+  InstallationTree tree{Layout::kXp};
+};
+
+TEST_F(RescueXpTest, NoLinkIsFollowedOutOfTheRootNorRemoved) {
+  InstallationTree outside(Layout::kXp, {});
+  Infection elsewhere = offline_test::plantInfection(outside);
+  const PlantedFile& target = elsewhere.inScope.front();
+  std::string system32 = tree.windowsFolder() + "\\system32";
+  // A folder link inside the Windows tree, and a file link named like a worm, both leading out.
+  fs::create_directory_symlink(fs::path(outside.host(target.path)).parent_path(),
+                               tree.host(system32 + "\\outside"));
+  fs::create_symlink(outside.host(target.path), tree.host(system32 + "\\msblast.exe"));
+  fs::create_symlink(outside.host(target.path), tree.host(tree.userTemp("bob") + "\\worm.exe"));
+  std::map<std::string, std::string> before = snapshot(outside);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(differences(before, snapshot(outside)), "");
+  EXPECT_TRUE(fs::is_symlink(tree.host(system32 + "\\msblast.exe")));
+  EXPECT_TRUE(fs::is_symlink(tree.host(system32 + "\\outside")));
+  EXPECT_TRUE(fs::is_symlink(tree.host(tree.userTemp("bob") + "\\worm.exe")));
+  ASSERT_EQ(run.lines.size(), 5u) << "the statistics and the status, nothing else";
+  EXPECT_EQ(run.lines[2], "Total files infected\t\t:  0");
+}
+
+TEST_F(RescueXpTest, AWormFileWithASecondNameIsNotRemoved) {
+  Infection infection = offline_test::plantInfection(tree);
+  const PlantedFile& worm = infection.inScope.front();
+  fs::create_hard_link(tree.host(worm.path), tree.host(tree.windowsFolder() + "\\second.exe"));
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_TRUE(tree.fileBytes(worm.path) == worm.bytes);
+  EXPECT_TRUE(tree.fileBytes(tree.windowsFolder() + "\\second.exe") == worm.bytes);
+  EXPECT_EQ(std::count_if(run.lines.begin(), run.lines.end(),
+                          [&](const std::string& line) {
+                            return line.rfind(windowsPath(worm.path), 0) == 0;
+                          }),
+            0);
+  for (std::size_t i = 1; i < infection.inScope.size(); ++i) {
+    EXPECT_FALSE(exists(tree, infection.inScope[i].path)) << infection.inScope[i].path;
+  }
+  EXPECT_EQ(run.status, 1) << "the others are removed";
+}
+
+TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {
+  Infection infection = offline_test::plantInfection(tree);
+  std::string cut = tree.fileBytes(tree.defaultHive());
+  cut.resize(cut.size() - 4096);
+  tree.addFile(tree.defaultHive(), cut);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.errors.find(windowsPath(tree.defaultHive()) + ": left untouched: "),
+            std::string::npos)
+      << run.errors;
+  EXPECT_TRUE(tree.fileBytes(tree.defaultHive()) == cut);
+  EXPECT_FALSE(exists(tree, tree.defaultHive() + ".vandrel-" + kDate));
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+  for (const auto& value : footprint::wormValues()) {
+    if (value.root == platform::kRootUsers) continue;
+    EXPECT_FALSE(tree.hasAnywhere(value)) << value.name;
+  }
+}
+
+// Writes part of the hive, then fails, for the second hive committed (SYSTEM) only.
+int commitsSeen = 0;
+bool failingOnTheSecondHive(hive_h* hive, int fd) {
+  if (++commitsSeen != 2) return platform::offline::writeWithHivex(hive, fd);
+  (void)!write(fd, "regf", 4);
+  errno = ENOSPC;
+  return false;
+}
+
+TEST_F(RescueXpTest, AHiveWhoseCommitFailsHalfWayIsLeftAsItWasAndNamed) {
+  Infection infection = offline_test::plantInfection(tree);
+  std::string system = tree.fileBytes(tree.systemHive());
+  std::vector<std::string> configBefore = tree.folderNames(tree.configFolder());
+  RescueSystem failing = testSystem();
+  failing.hiveWriter = failingOnTheSecondHive;
+  commitsSeen = 0;
+
+  RescueRun run = rescue({tree.root()}, failing);
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.errors.find(windowsPath(tree.systemHive()) +
+                            ": not changed: writing the new hive failed (No space left on device)"),
+            std::string::npos)
+      << run.errors;
+  EXPECT_TRUE(tree.fileBytes(tree.systemHive()) == system);
+  EXPECT_EQ(tree.controlSetsWithService("RpcTftpd"), 2);
+  // The others are written, each with its backup; nothing else is left in the folder.
+  std::vector<std::string> configAfter = tree.folderNames(tree.configFolder());
+  EXPECT_EQ(configAfter,
+            (std::vector<std::string>{"DEFAULT", "DEFAULT.vandrel-20030811", "SOFTWARE",
+                                      "SOFTWARE.vandrel-20030811", "SYSTEM"}));
+  EXPECT_FALSE(tree.hasAnywhere(footprint::wormValues().front()));
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+}
+
+TEST_F(RescueXpTest, NothingIsDoneWithoutAWritableWindowsInstallation) {
+  offline_test::plantInfection(tree);
+  std::map<std::string, std::string> before = snapshot(tree);
+
+  RescueRun missing = rescue({tree.root() + "/absent"});
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_NE(missing.errors.find("cannot be opened as a folder"), std::string::npos);
+
+  RescueRun notWindows = rescue({tree.host(tree.windowsFolder())});
+  EXPECT_EQ(notWindows.status, 3);
+  EXPECT_NE(notWindows.errors.find("not a Windows installation"), std::string::npos);
+
+  RescueSystem readOnly = testSystem();
+  readOnly.mountedReadOnly = [](const platform::offline::RootedTree&) { return true; };
+  RescueRun refused = rescue({tree.root()}, readOnly);
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.errors.find("mounted read-only; nothing was done"), std::string::npos);
+  EXPECT_TRUE(refused.lines.empty());
+  EXPECT_EQ(differences(before, snapshot(tree)), "");
+  // A dry run changes nothing, so it may look at a read-only mount.
+  EXPECT_EQ(rescue({"--dry-run", tree.root()}, readOnly).status, 1);
+
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{}, {"--force", tree.root()}, {tree.root(), tree.root()}}) {
+    RescueRun usage = rescue(wrong);
+    EXPECT_EQ(usage.status, 3);
+    EXPECT_NE(usage.errors.find("Usage: vandrel-rescue"), std::string::npos);
+  }
+  RescueRun help = rescue({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.lines.front(), "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] ROOT");
+  EXPECT_EQ(differences(before, snapshot(tree)), "");
+}
+
+TEST_F(RescueXpTest, AnInterruptedRunStopsAtOnceAndSaysSo) {
+  Infection infection = offline_test::plantInfection(tree);
+  RescueSystem interrupted = testSystem();
+  static volatile std::sig_atomic_t stop = 1;
+  interrupted.interrupted = &stop;
+
+  RescueRun run = rescue({tree.root()}, interrupted);
+
+  EXPECT_EQ(run.status, 2);
+  std::vector<std::string> expected = statistics(0, 0, 0);
+  expected.push_back("Scanning terminated");
+  EXPECT_EQ(run.lines, expected);
+  EXPECT_NE(run.errors.find("interrupted"), std::string::npos);
+  for (const PlantedFile& worm : infection.inScope) EXPECT_TRUE(exists(tree, worm.path));
+}
+
+TEST(RescueNineXTest, FilesAreCleanedAndTheRegistryIsReportedNotCleaned) {
+  InstallationTree tree(Layout::kNineX, {});
+  Infection infection = offline_test::plantInfection(tree);
+  std::string registry = tree.fileBytes(tree.windowsFolder() + "\\SYSTEM.DAT");
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.errors.find("the registry is not cleaned, the files are"), std::string::npos)
+      << run.errors;
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+  for (const PlantedFile& worm : infection.outOfScope) EXPECT_TRUE(exists(tree, worm.path));
+  EXPECT_TRUE(tree.fileBytes(tree.windowsFolder() + "\\SYSTEM.DAT") == registry);
+  for (const std::string& line : run.lines)
+    EXPECT_EQ(line.find("System Registry"), std::string::npos) << line;
+  EXPECT_EQ(run.lines.back(), "Scanning completed");
+}
+
+}  // namespace
