@@ -104,11 +104,15 @@ bool commitHives(InstallationHives& hives, const RescueOptions& options, const R
   commit.date = system.backupDate;
   commit.writer = system.hiveWriter;
   std::size_t before = hives.problems().size();
-  std::vector<std::string> committed;
+  std::vector<InstallationHives::Committed> committed;
   bool allWritten = hives.commitChanged(commit, committed);
-  for (const std::string& path : committed) {
-    say(errors, "%s: written%s", displayPath(path).c_str(),
-        options.keepBackup ? "; the original is kept beside it as <name>.vandrel-<date>" : "");
+  for (const InstallationHives::Committed& hive : committed) {
+    if (hive.backupName.empty()) {
+      say(errors, "%s: written", displayPath(hive.path).c_str());
+    } else {
+      say(errors, "%s: written; the original is kept beside it as %s",
+          displayPath(hive.path).c_str(), hive.backupName.c_str());
+    }
   }
   sayProblems(errors, hives.problems(), before);
   return allWritten;

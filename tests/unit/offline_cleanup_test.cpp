@@ -83,7 +83,7 @@ TEST_P(OfflineCleanupTest, EveryValueAndServiceGoesFromEveryHiveAndTheOriginalsA
 
   CommitOptions options;
   options.date = "20030811";
-  std::vector<std::string> committed;
+  std::vector<platform::offline::InstallationHives::Committed> committed;
   ASSERT_TRUE(machine.hives.commitChanged(options, committed)) << machine.problems();
   EXPECT_EQ(committed.size(), allHives().size());
   EXPECT_EQ(machine.problems(), "");
@@ -98,7 +98,7 @@ TEST_P(OfflineCleanupTest, EveryValueAndServiceGoesFromEveryHiveAndTheOriginalsA
   EXPECT_FALSE(offline_test::hasValue(software, R"(Microsoft\Windows\CurrentVersion\Run)",
                                       "windows auto update"));
   // Nothing is left to change, so a second commit writes nothing.
-  std::vector<std::string> again;
+  std::vector<platform::offline::InstallationHives::Committed> again;
   EXPECT_TRUE(machine.hives.commitChanged(options, again));
   EXPECT_TRUE(again.empty());
 }
@@ -112,7 +112,7 @@ TEST_P(OfflineCleanupTest, AHiveThatCannotBeOpenedIsReportedAndTheOthersAreClean
   machine.open();
 
   cleanWormRegistry("W32/Blaster.C.Worm");
-  std::vector<std::string> committed;
+  std::vector<platform::offline::InstallationHives::Committed> committed;
   EXPECT_TRUE(machine.hives.commitChanged(CommitOptions(), committed));
   EXPECT_EQ(committed.size(), allHives().size() - 1);
   ASSERT_EQ(machine.hives.problems().size(), 1u);

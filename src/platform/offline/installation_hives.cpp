@@ -77,7 +77,7 @@ void InstallationHives::noteChange(const HiveFile& hive, const std::string& what
 }
 
 bool InstallationHives::commitChanged(const CommitOptions& options,
-                                      std::vector<std::string>& committed) {
+                                      std::vector<Committed>& committed) {
   bool allCommitted = true;
   for (HiveFile* hive : all()) {
     if (!hive->changed()) continue;
@@ -90,7 +90,7 @@ bool InstallationHives::commitChanged(const CommitOptions& options,
       allCommitted = false;
       continue;
     }
-    committed.push_back(hive->path());
+    committed.push_back({hive->path(), result.backupName});
     if (!result.folderFlushed) note(*hive, "replaced, but its folder could not be flushed");
     if (!result.attributesCarried) {
       note(*hive, "replaced, but without all of the original's permissions and attributes");

@@ -43,9 +43,14 @@ class InstallationHives {
   void noteChange(const HiveFile& hive, const std::string& what);
   const std::vector<Problem>& changes() const { return changes_; }
 
+  // A hive replaced on disk, and the name its original was kept under ("" when none was).
+  struct Committed {
+    std::string path;
+    std::string backupName;
+  };
   // Commits every changed hive (see HiveFile::commit). False when any commit failed; each
-  // failure is among problems(). `committed` receives the paths of the hives replaced.
-  bool commitChanged(const CommitOptions& options, std::vector<std::string>& committed);
+  // failure is among problems(). `committed` receives the hives replaced.
+  bool commitChanged(const CommitOptions& options, std::vector<Committed>& committed);
 
  private:
   std::unique_ptr<HiveFile> openOne(RootedTree& tree, const std::string& folder,
