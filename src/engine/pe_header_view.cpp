@@ -2,9 +2,13 @@
 
 #include <cstring>
 
+#include "common/little_endian.h"
 #include "platform/file_system.h"
 
 namespace {
+
+using bytes::littleEndian16;
+using bytes::littleEndian32;
 
 constexpr std::uint32_t kNewHeaderOffsetField = 60;
 constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
@@ -12,15 +16,6 @@ constexpr std::uint32_t kFileHeaderOffset = 4;
 constexpr std::uint32_t kOptionalHeaderOffset = 24;
 // Where the section table follows a 224-byte optional header, as it does in a 32-bit image.
 constexpr std::uint32_t kSectionTableOffset = 248;
-
-std::uint16_t littleEndian16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t littleEndian32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 // Every read of the headers: exactly `count` bytes at `offset`, or failure on a short read.
 bool readExactly(platform::Handle file, std::uint32_t offset, void* buffer, int count) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "common/little_endian.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ class Block {
   bool u32(std::uint64_t offset, std::uint32_t& value) const {
     if (!fits(offset, 4)) return false;
     const std::uint8_t* p = bytes_ + offset;
-    value = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    value = bytes::littleEndian32(p);
     return true;
   }
   bool u16(std::uint64_t offset, std::uint16_t& value) const {

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace platform::offline {
 namespace {
 
@@ -17,10 +19,7 @@ constexpr std::size_t kChecksumAt = 508;
 constexpr std::uint32_t kPrimaryFile = 0;
 constexpr std::uint64_t kHiveBinAlignment = 4096;
 
-std::uint32_t littleEndian32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
+using bytes::littleEndian32;
 
 }  // namespace
 
