@@ -36,6 +36,10 @@ template <typename Environment>
 struct FollowsLinks<Environment, std::void_t<decltype(Environment::kFollowsLinks)>>
     : std::bool_constant<Environment::kFollowsLinks> {};
 
+// What the system lets no one delete as it is: a read-only, hidden, system file.
+constexpr std::uint32_t kProtective =
+    platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
+
 template <typename Environment>
 class FileSystemContract : public ::testing::Test {
  protected:
@@ -123,9 +127,7 @@ TYPED_TEST_P(FileSystemContract, NamesTheWindowsAndTemporaryDirectories) {
 }
 
 TYPED_TEST_P(FileSystemContract, AFileIsExaminedAndRemovedThroughOneHandle) {
-  std::uint32_t protective =
-      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
-  this->env.addFile("guarded.exe", "MZ worm", protective);
+  this->env.addFile("guarded.exe", "MZ worm", kProtective);
   platform::FileSystem& files = this->env.files();
   platform::ScopedFile file(files.openForRemoval(this->path("guarded.exe").c_str()));
   ASSERT_TRUE(file.valid());
@@ -217,9 +219,7 @@ TYPED_TEST_SUITE_P(ProtectiveAttributesContract);
 
 TYPED_TEST_P(ProtectiveAttributesContract,
              AReadOnlyFileIsDeletedOnlyAfterItsAttributesAreReplaced) {
-  std::uint32_t protective =
-      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
-  this->env.addFile("guarded.exe", "MZ", protective);
+  this->env.addFile("guarded.exe", "MZ", kProtective);
   platform::FileSystem& files = this->env.files();
   std::string guarded = this->path("guarded.exe");
 
@@ -236,9 +236,7 @@ TYPED_TEST_P(ProtectiveAttributesContract,
 
 TYPED_TEST_P(ProtectiveAttributesContract,
              AReadOnlyFileIsRemovedThroughItsHandleOnlyOnceMadeWritable) {
-  std::uint32_t protective =
-      platform::kAttributeReadOnly | platform::kAttributeHidden | platform::kAttributeSystem;
-  this->env.addFile("guarded.exe", "MZ worm", protective);
+  this->env.addFile("guarded.exe", "MZ worm", kProtective);
   platform::FileSystem& files = this->env.files();
   platform::ScopedFile file(files.openForRemoval(this->path("guarded.exe").c_str()));
   ASSERT_TRUE(file.valid());
