@@ -2,19 +2,21 @@
 // line is printed as it is appended, the final status text last.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "cli/console_desktop.h"
 #include "cli/console_log_window.h"
 #include "cli/console_processes.h"
 #include "common/bounded_text.h"
+#include "common/console_output.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
 #include "scan/scan_session.h"
 
 namespace {
+
+using console::Stream;
 
 const char kUsage[] =
     "Usage: vandrel-cli [--restart]\n"
@@ -42,14 +44,15 @@ int main(int argc, char** argv) {
   bool agreeToRestart = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kUsage, stdout);
+      console::write(Stream::kOutput, kUsage);
+      console::flush(Stream::kOutput);
       return kExitClean;
     }
     if (std::strcmp(argv[i], "--restart") == 0) {
       agreeToRestart = true;
       continue;
     }
-    std::fprintf(stderr, "vandrel-cli: unknown option '%s'\n\n%s", argv[i], kUsage);
+    console::print(Stream::kError, "vandrel-cli: unknown option '%s'\n\n%s", argv[i], kUsage);
     return kExitCouldNotRun;
   }
 
@@ -62,7 +65,8 @@ int main(int argc, char** argv) {
 
   HWND logWindow = cli::createConsoleLogWindow();
   if (logWindow == nullptr) {
-    std::fprintf(stderr, "vandrel-cli: cannot create the log window (error %lu)\n", GetLastError());
+    console::print(Stream::kError, "vandrel-cli: cannot create the log window (error %lu)\n",
+                   GetLastError());
     return kExitCouldNotRun;
   }
 
@@ -70,8 +74,8 @@ int main(int argc, char** argv) {
   text::copy(session.scanTarget, "C:");
   session.scanTerminated = 0;
   runScan();
-  std::printf("%s\n", session.statusText);
-  std::fflush(stdout);
+  console::print(Stream::kOutput, "%s\n", session.statusText);
+  console::flush(Stream::kOutput);
   DestroyWindow(logWindow);
   return scanExitStatus(session);
 }

@@ -62,6 +62,14 @@ class Processes {
   // GetModuleFileNameExA for the process's main module: the length copied into `buffer`
   // (zero-terminated), or 0 on failure or when the function is missing.
   virtual std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) = 0;
+  // Whether the process-status library and its two functions can be had (NT 4.0 as installed
+  // lacks the library).
+  virtual bool processStatusAvailable() = 0;
+  // The image path that `process` (opened to query and read it) was started with, read through
+  // the NT family's native layer: the length copied into `buffer`, or 0 on failure or where
+  // there is no native layer.
+  virtual std::uint32_t nativeImageFileName(Handle process, char* buffer,
+                                            std::uint32_t capacity) = 0;
 
   // OpenProcess (not inheritable); kNoHandle on failure.
   virtual Handle openProcess(ProcessId id, std::uint32_t access) = 0;

@@ -1,7 +1,6 @@
 #include "system/memory_scan.h"
 
 #include <cstring>
-#include <vector>
 
 #include "common/bounded_text.h"
 #include "platform/desktop.h"
@@ -94,7 +93,10 @@ int scanMemoryToolhelp() {
 
 int scanMemoryPsapi() {
   ProcessList list;
-  if (!listProcessesPsapi(list)) return 0;
+  // NT 4.0 as installed has no process-status library; its performance data name the processes.
+  bool listed = platform::processes().processStatusAvailable() ? listProcessesPsapi(list)
+                                                               : listProcessesPerfData(list);
+  if (!listed) return 0;
   ScanSession& session = scanSession();
   int result = 0;
   for (const ProcessRecord& record : list) {

@@ -28,6 +28,15 @@ std::uint32_t OfflineProcesses::imageFileName(Handle, char* buffer, std::uint32_
   return 0;
 }
 
+// Nothing runs in an installation that is not running: the process-status list is there and
+// names no process, and no other list is looked for.
+bool OfflineProcesses::processStatusAvailable() { return true; }
+
+std::uint32_t OfflineProcesses::nativeImageFileName(Handle process, char* buffer,
+                                                    std::uint32_t capacity) {
+  return imageFileName(process, buffer, capacity);
+}
+
 Handle OfflineProcesses::openProcess(ProcessId, std::uint32_t) { return kNoHandle; }
 bool OfflineProcesses::terminateProcess(Handle, std::uint32_t) { return false; }
 std::uint32_t OfflineProcesses::waitForProcess(Handle, std::uint32_t) { return kWaitFailed; }

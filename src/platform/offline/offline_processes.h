@@ -20,6 +20,8 @@ class OfflineProcesses : public Processes {
 
   bool enumerateProcesses(ProcessId* ids, std::uint32_t capacity, std::uint32_t& count) override;
   std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
+  bool processStatusAvailable() override;
+  std::uint32_t nativeImageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
 
   Handle openProcess(ProcessId id, std::uint32_t access) override;
   bool terminateProcess(Handle process, std::uint32_t exitCode) override;

@@ -155,9 +155,20 @@ const SimProcesses::OpenProcess* SimProcesses::opened(platform::Handle handle) c
 
 std::uint32_t SimProcesses::imageFileName(platform::Handle handle, char* buffer,
                                           std::uint32_t capacity) {
+  return psapiPresent ? readImagePath(handle, buffer, capacity) : 0;
+}
+
+std::uint32_t SimProcesses::nativeImageFileName(platform::Handle handle, char* buffer,
+                                                std::uint32_t capacity) {
+  bool ntFamily = version_.platformId == platform::kPlatformIdNt;
+  return nativeLayerPresent && ntFamily ? readImagePath(handle, buffer, capacity) : 0;
+}
+
+std::uint32_t SimProcesses::readImagePath(platform::Handle handle, char* buffer,
+                                          std::uint32_t capacity) const {
   const OpenProcess* open = opened(handle);
   std::uint32_t needed = platform::kProcessQueryInformation | platform::kProcessVmRead;
-  if (!psapiPresent || open == nullptr || (open->access & needed) != needed) return 0;
+  if (open == nullptr || (open->access & needed) != needed) return 0;
   auto it = table_.find(open->id);
   if (it == table_.end() || it->second.exited || !it->second.imageReadable) return 0;
   if (!text::copy(buffer, capacity, it->second.imagePath.c_str())) return 0;

@@ -45,6 +45,8 @@ class SimProcesses : public platform::Processes {
   // Which list services exist (both do by default).
   bool toolhelpPresent = true;
   bool psapiPresent = true;
+  // Whether the native layer reads a process's image path (the NT family has one).
+  bool nativeLayerPresent = true;
   // ToolHelp names an image by its file name alone, even on the 95/98/Me family, as Wine does.
   bool toolhelpNamesFilesOnly = false;
   // The program's rights: whether its token opens and holds the shutdown privilege.
@@ -81,6 +83,9 @@ class SimProcesses : public platform::Processes {
                           std::uint32_t& count) override;
   std::uint32_t imageFileName(platform::Handle process, char* buffer,
                               std::uint32_t capacity) override;
+  bool processStatusAvailable() override { return psapiPresent; }
+  std::uint32_t nativeImageFileName(platform::Handle process, char* buffer,
+                                    std::uint32_t capacity) override;
   platform::Handle openProcess(platform::ProcessId id, std::uint32_t access) override;
   bool terminateProcess(platform::Handle process, std::uint32_t exitCode) override;
   std::uint32_t waitForProcess(platform::Handle process, std::uint32_t milliseconds) override;
@@ -105,6 +110,7 @@ class SimProcesses : public platform::Processes {
   };
   platform::ProcessEntry entryOf(const SimProcess& process) const;
   const OpenProcess* opened(platform::Handle handle) const;
+  std::uint32_t readImagePath(platform::Handle handle, char* buffer, std::uint32_t capacity) const;
 
   SimHandles& handles_;
   SimFileSystem& files_;

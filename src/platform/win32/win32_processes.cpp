@@ -3,9 +3,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <cstdlib>
-
 #include "common/bounded_text.h"
+#include "platform/win32/native_image_path.h"
 #include "platform/win32/runtime_library.h"
 #include "platform/win32/win32_handles.h"
 
@@ -97,6 +96,16 @@ std::uint32_t Win32Processes::imageFileName(Handle process, char* buffer, std::u
   return length;
 }
 
+bool Win32Processes::processStatusAvailable() {
+  return processStatusLibrary().find<EnumProcessesFunction>("EnumProcesses") != nullptr &&
+         processStatusLibrary().find<ModuleFileNameFunction>("GetModuleFileNameExA") != nullptr;
+}
+
+std::uint32_t Win32Processes::nativeImageFileName(Handle process, char* buffer,
+                                                  std::uint32_t capacity) {
+  return nativeImagePath(fromSeam(process), buffer, capacity);
+}
+
 Handle Win32Processes::openProcess(ProcessId id, std::uint32_t access) {
   return toSeam(OpenProcess(access, FALSE, id));
 }
@@ -163,6 +172,6 @@ void Win32Processes::closeToken(Handle token) {
 
 int Win32Processes::restartSystem() { return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0); }
 
-void Win32Processes::endProgram(int exitCode) { std::exit(exitCode); }
+void Win32Processes::endProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 }  // namespace platform::win32

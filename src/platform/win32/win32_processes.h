@@ -15,6 +15,8 @@ class Win32Processes : public Processes {
   void closeSnapshot(Handle snapshot) override;
   bool enumerateProcesses(ProcessId* ids, std::uint32_t capacity, std::uint32_t& count) override;
   std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
+  bool processStatusAvailable() override;
+  std::uint32_t nativeImageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
   Handle openProcess(ProcessId id, std::uint32_t access) override;
   bool terminateProcess(Handle process, std::uint32_t exitCode) override;
   std::uint32_t waitForProcess(Handle process, std::uint32_t milliseconds) override;
