@@ -16,10 +16,8 @@
 namespace console {
 namespace {
 
-void writeBytes(Stream stream, const char* bytes, std::size_t length) {
 #ifdef _WIN32
-  HANDLE handle = GetStdHandle(stream == Stream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+void writeAll(HANDLE handle, const char* bytes, std::size_t length) {
   while (length > 0) {
     DWORD written = 0;
     DWORD piece = length > 0x10000 ? 0x10000 : static_cast<DWORD>(length);
@@ -27,7 +25,26 @@ void writeBytes(Stream stream, const char* bytes, std::size_t length) {
     bytes += written;
     length -= written;
   }
+}
+
+// Lines end in CR LF on Windows, as the C runtime's text streams write them.
+void writeBytes(Stream stream, const char* bytes, std::size_t length) {
+  HANDLE handle = GetStdHandle(stream == Stream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  char translated[1024];
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (used + 2 > sizeof translated) {
+      writeAll(handle, translated, used);
+      used = 0;
+    }
+    if (bytes[i] == '\n') translated[used++] = '\r';
+    translated[used++] = bytes[i];
+  }
+  writeAll(handle, translated, used);
+}
 #else
+void writeBytes(Stream stream, const char* bytes, std::size_t length) {
   int descriptor = stream == Stream::kOutput ? STDOUT_FILENO : STDERR_FILENO;
   while (length > 0) {
     ssize_t written = ::write(descriptor, bytes, length);
@@ -36,8 +53,8 @@ void writeBytes(Stream stream, const char* bytes, std::size_t length) {
     bytes += written;
     length -= static_cast<std::size_t>(written);
   }
-#endif
 }
+#endif
 
 // What is waiting to be written to one stream. Standard output is written when its buffer fills
 // or is flushed, so that a program printing a line per file makes few system calls; standard

@@ -5,6 +5,7 @@
 #include "scan/scan_driver.h"
 #include "sim_fixture.h"
 #include "specimens/specimens.h"
+#include "support/perf_data_block.h"
 #include "system/memory_scan.h"
 #include "system/restart.h"
 
@@ -60,6 +61,46 @@ TEST_F(MemoryScanTest, On98AWormProcessIsEndedAndItsImageRemoved) {
   EXPECT_EQ(scanSession().statistics.filesDeleted, 1);
   EXPECT_EQ(scanSession().memoryRemedyCode, 0);
   EXPECT_EQ(scanSession().inMemoryScan, 0);
+}
+
+// NT 4.0 as installed has no process-status library: the performance data name the processes and
+// the native layer reads each one's image path. The scan finds, ends and removes the worm as it
+// does with the library, and leaves a program that merely shares the worm's name running.
+TEST_F(MemoryScanTest, OnNt4WithoutTheProcessStatusLibraryTheWormIsFoundThroughThePerformanceData) {
+  sim.processes.setWindowsNt(4);
+  sim.processes.psapiPresent = false;
+  platform::ProcessId worm = startWorm();
+  sim.files.addFile(R"(C:\TOOLS\msblast.exe)", "MZ plain program");
+  platform::ProcessId lookAlike = sim.processes.start(R"(C:\TOOLS\msblast.exe)");
+  sim.registry.setValue(platform::kRootLocalMachine,
+                        R"(software\microsoft\windows nt\currentversion\perflib\009)", "Counters",
+                        platform::kRegMultiSz, perfdata::counterTitles());
+  std::vector<std::uint8_t> block =
+      perfdata::BlockBuilder{}.build({{"msblast", lookAlike}, {"msblast#1", worm}});
+  sim.registry.setValue(platform::kRootPerformanceData, "", "230", platform::kRegBinary,
+                        std::string(block.begin(), block.end()));
+
+  runMemoryScan();
+
+  EXPECT_FALSE(sim.processes.isRunning(worm)) << sim.dump();
+  EXPECT_FALSE(sim.files.hasFile(kWorm));
+  EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)}));
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
+  EXPECT_TRUE(sim.processes.isRunning(lookAlike));
+  EXPECT_EQ(statuses, (Strings{R"(C:\TOOLS\msblast.exe)", kWorm, kWorm}));
+
+  // Without the native layer no image path can be read: nothing is examined, nothing ended.
+  resetScanSessionForTest();
+  scanSession().scanDialogWindow = window;
+  written.clear();
+  sim.processes.nativeLayerPresent = false;
+  platform::ProcessId another = startWorm();
+  block = perfdata::BlockBuilder{}.build({{"msblast", another}});
+  sim.registry.setValue(platform::kRootPerformanceData, "", "230", platform::kRegBinary,
+                        std::string(block.begin(), block.end()));
+  runMemoryScan();
+  EXPECT_TRUE(sim.processes.isRunning(another));
+  EXPECT_TRUE(written.empty());
 }
 
 TEST_F(MemoryScanTest, OnNtAWormProcessIsEndedItsImageRemovedAndTheScanGoesOn) {
