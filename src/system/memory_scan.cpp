@@ -25,7 +25,7 @@ int examineImage(const char* imagePath, bool& worm) {
   session.wormFileConfirmed = 0;
   int result = 0;
   if (isOnFixedDrive(imagePath) && platform::files().isReadable(imagePath)) {
-    result = walkDirectory(imagePath);
+    result = examineFile(imagePath);
   }
   worm = session.wormFileConfirmed == 1;
   return result;
@@ -35,7 +35,7 @@ int examineImage(const char* imagePath, bool& worm) {
 int walkImageAgain(const char* imagePath) {
   ScanSession& session = scanSession();
   session.memoryRemedyCode = session.remedyCode;
-  int result = walkDirectory(imagePath);
+  int result = examineFile(imagePath);
   session.memoryRemedyCode = 0;
   return result;
 }
@@ -141,8 +141,12 @@ void runMemoryScan() {
   session.inMemoryScan = 1;
   if (session.memoryScanPlatform == kPlatformWindows9x) {
     scanMemoryToolhelp();
-  } else if (session.memoryScanPlatform == kPlatformNt && scanMemoryPsapi() != 0) {
-    offerRestartAndEnd();
+  } else if (session.memoryScanPlatform == kPlatformNt) {
+    // The program ends here only for a worm process that could be neither ended nor stopped as
+    // a service; what another process's image path makes the examination return is no reason
+    // to skip the file walk.
+    scanMemoryPsapi();
+    if (session.memoryRestartRequired == 1) offerRestartAndEnd();
   }
   session.inMemoryScan = 0;
 }

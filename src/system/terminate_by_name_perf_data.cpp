@@ -49,18 +49,22 @@ bool runsTheFile(platform::Handle process, const platform::FileIdentity& identit
          platform::files().identifyPath(image, found) && platform::sameFile(found, identity);
 }
 
+enum class Outcome { kNotTheFile, kEnded, kNotEnded };
+
 // Asks the process to close its windows and ends it if it has not gone within the wait. A wait
 // that fails says nothing about the process, so it is ended as after a time-out. Nothing is
 // asked of a process that does not run the file.
-int endIfRunsTheFile(platform::ProcessId id, const platform::FileIdentity& identity) {
+Outcome endIfRunsTheFile(platform::ProcessId id, const platform::FileIdentity& identity) {
   platform::Processes& processes = platform::processes();
   platform::ScopedProcess process(
       processes.openProcess(id, platform::kSynchronize | platform::kProcessTerminate |
                                     platform::kProcessQueryInformation | platform::kProcessVmRead));
-  if (!process || !runsTheFile(process.get(), identity)) return 0;
+  if (!process || !runsTheFile(process.get(), identity)) return Outcome::kNotTheFile;
   processes.enumerateWindows(closeProcessWindows, id);
-  if (processes.waitForProcess(process.get(), kWaitForClose) == platform::kWaitObject0) return 1;
-  return processes.terminateProcess(process.get(), 0) ? 1 : 0;
+  if (processes.waitForProcess(process.get(), kWaitForClose) == platform::kWaitObject0) {
+    return Outcome::kEnded;
+  }
+  return processes.terminateProcess(process.get(), 0) ? Outcome::kEnded : Outcome::kNotEnded;
 }
 
 }  // namespace
@@ -76,8 +80,11 @@ int terminateByNamePerfData(const char* path, const platform::FileIdentity& iden
   int ended = 0;
   for (int i = 0; i < count; ++i) {
     if (!namesSameProgram(tasks[i].name, baseName)) continue;
-    if (endIfRunsTheFile(tasks[i].processId, identity) != 0) ended = 1;
-    platform::clock().sleep(kPauseAfterEachMatch);
+    Outcome outcome = endIfRunsTheFile(tasks[i].processId, identity);
+    if (outcome == Outcome::kEnded) ended = 1;
+    // The pause lets a process that was asked to end go; a process that merely shares the
+    // name (anybody can start hundreds) costs nothing.
+    if (outcome != Outcome::kNotTheFile) platform::clock().sleep(kPauseAfterEachMatch);
   }
   return ended;
 }
