@@ -47,6 +47,15 @@ void printFlattened(const char* text) {
 
 }  // namespace
 
+bool ConsoleDesktop::peekMessage(platform::Message& message) {
+  if (!Win32Desktop::peekMessage(message)) return false;
+  bool steers =
+      message.id == platform::kMessageQuit || message.id == platform::kMessageClose ||
+      message.id == platform::kMessageDestroy ||
+      (message.id >= platform::kMessageKeyFirst && message.id <= platform::kMessageKeyLast);
+  return !steers;
+}
+
 int ConsoleDesktop::messageBox(platform::WindowHandle, const char* text, const char* caption,
                                std::uint32_t style) {
   int answer = answerFor(style, agreeToRestart_);

@@ -26,17 +26,28 @@ const char kUsage[] =
     "deleted (or scheduled for deletion at the next restart), and the worm's start-up\n"
     "registry values and services are removed. Every log line is printed as it is written,\n"
     "the final status last. A question the program would ask in a window is printed on\n"
-    "standard error with the answer given.\n"
+    "standard error with the answer given. Ctrl-C or Ctrl-Break ends the scan: the\n"
+    "statistics are still printed. Nothing another program sends to its window ends it.\n"
     "\n"
     "  --restart  answer Yes when a restart is offered (the default is No)\n"
     "  --help     show this text\n"
     "\n"
-    "Exit status:\n"
-    "  0  no worm found\n"
-    "  1  worm found, every identified file deleted, no restart needed\n"
+    "Exit status (the first that applies, in this order: 3, 2, 4, 1, 0):\n"
+    "  3  the scan could not run\n"
     "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
-    "     worm process found in memory ends the scan before the file walk)\n"
-    "  3  the scan could not run\n";
+    "     worm process that could not be ended ends the scan before the file walk)\n"
+    "  4  not everything was examined: the scan was ended with Ctrl-C or Ctrl-Break\n"
+    "  1  worm found, every identified file deleted, no restart needed\n"
+    "  0  no worm found, everything examined\n";
+
+// Ctrl-C and Ctrl-Break end the scan as Cancel ends the windowed one: the walk stops at its next
+// entry and the statistics are still written. The handler runs on a thread of its own; the walk
+// polls the flag after every entry.
+BOOL WINAPI endScanOnInterrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  scanSession().scanTerminated = 1;
+  return TRUE;
+}
 
 }  // namespace
 
@@ -73,6 +84,7 @@ int main(int argc, char** argv) {
   ScanSession& session = scanSession();
   text::copy(session.scanTarget, "C:");
   session.scanTerminated = 0;
+  SetConsoleCtrlHandler(endScanOnInterrupt, TRUE);
   runScan();
   console::print(Stream::kOutput, "%s\n", session.statusText);
   console::flush(Stream::kOutput);

@@ -178,7 +178,7 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   std::fprintf(output, "%s\n", session.statusText);
   std::fflush(output);
   int status = scanExitStatus(session);
-  return somethingNotCleaned && status < kExitNeedsAttention ? kExitNeedsAttention : status;
+  return somethingNotCleaned ? graverExitStatus(status, kExitNeedsAttention) : status;
 }
 
 }  // namespace

@@ -38,6 +38,10 @@ void writeScanSummary() {
 
 int runScan() {
   ScanSession& session = scanSession();
+  // A message that reaches the window while the walker pumps must not start the whole scan
+  // again inside the running one.
+  if (session.scanRunning != 0) return 1;
+  session.scanRunning = 1;
   runMemoryScan();
 
   // The scope is the Windows tree and the temporary tree; the drive root itself is not walked.
@@ -61,5 +65,6 @@ int runScan() {
         session.appCaption, platform::kBoxYesNo);
     if (answer == platform::kAnswerYes) restartComputer();
   }
+  session.scanRunning = 0;
   return 1;
 }

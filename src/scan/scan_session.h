@@ -49,6 +49,9 @@ struct ScanSession {
   int memoryScanPlatform = 0;
   int memoryRestartRequired = 0;
 
+  // Set while runScan runs: a scan never starts inside another.
+  std::uint8_t scanRunning = 0;
+
   ScanStatistics statistics;
 };
 

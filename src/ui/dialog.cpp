@@ -1,5 +1,6 @@
 #include "ui/dialog.h"
 
+#include "platform/win32/message_dispatch.h"
 #include "ui/application.h"
 #include "ui/win32_handles.h"
 
@@ -151,9 +152,10 @@ std::intptr_t Dialog::runModal() {
       break;
     }
     if (got == -1) break;
+    // A timer callback named in a message never runs, even one that a window of ours would see.
+    if (message.message == WM_TIMER && message.lParam != 0) continue;
     if (preTranslateThroughParents(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
+    platform::win32::dispatchOwnMessage(message);
   }
   releaseOwner();
   if (IsWindow(window)) DestroyWindow(window);

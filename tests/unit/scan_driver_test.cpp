@@ -71,6 +71,26 @@ TEST_F(ScanDriverTest, ACancelledScanStillWritesItsStatistics) {
   for (const std::string& status : statuses) EXPECT_EQ(status.find("TEMP\\\\"), std::string::npos);
 }
 
+// Another program posts the scanning window the message that starts a scan while the walk pumps
+// its messages: nothing starts inside the running scan.
+TEST_F(ScanDriverTest, AMessageThatWouldStartAScanDuringTheScanStartsNothing) {
+  int nestedResults = 0;
+  platform::WindowHandle starter =
+      sim.desktop.addWindow([&](std::uint32_t, std::uintptr_t, std::intptr_t) {
+        nestedResults += runScan();
+        return 0;
+      });
+  onStatus = [&](const std::string& status) {
+    if (status == R"(C:\WINDOWS\win.ini)") sim.desktop.post({starter, 0x0113, 100, 0});
+  };
+
+  runScan();
+
+  EXPECT_EQ(nestedResults, 1);
+  EXPECT_EQ(written, statistics(5, 0, 0));
+  EXPECT_EQ(scanSession().scanRunning, 0);
+}
+
 TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
   scanSession().restartRequired = 1;
   runScan();
@@ -87,13 +107,19 @@ TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
 // The console programs' exit status: found, removed, or left for a person.
 TEST(ScanExitStatusTest, SaysWhetherAWormWasFoundAndWhetherAnythingIsLeft) {
   struct Case {
-    int infected, deleted, restart, memoryRestart;
+    int infected, deleted, restart, memoryRestart, terminated;
     int status;
   };
   const Case cases[] = {
-      {0, 0, 0, 0, kExitClean},          {2, 2, 0, 0, kExitRemoved},
-      {2, 1, 0, 0, kExitNeedsAttention}, {1, 1, 1, 0, kExitNeedsAttention},
-      {0, 0, 0, 1, kExitNeedsAttention},
+      {0, 0, 0, 0, 0, kExitClean},
+      {2, 2, 0, 0, 0, kExitRemoved},
+      {2, 1, 0, 0, 0, kExitNeedsAttention},
+      {1, 1, 1, 0, 0, kExitNeedsAttention},
+      {0, 0, 0, 1, 0, kExitNeedsAttention},
+      // A terminated scan is never clean or removed; what it left behind still comes first.
+      {0, 0, 0, 0, 1, kExitNotAllExamined},
+      {1, 1, 0, 0, 1, kExitNotAllExamined},
+      {1, 0, 0, 0, 1, kExitNeedsAttention},
   };
   for (const Case& c : cases) {
     ScanSession session;
@@ -101,10 +127,14 @@ TEST(ScanExitStatusTest, SaysWhetherAWormWasFoundAndWhetherAnythingIsLeft) {
     session.statistics.filesDeleted = c.deleted;
     session.restartRequired = c.restart;
     session.memoryRestartRequired = c.memoryRestart;
+    session.scanTerminated = static_cast<std::uint8_t>(c.terminated);
     EXPECT_EQ(scanExitStatus(session), c.status)
         << c.infected << " infected, " << c.deleted << " deleted, restart " << c.restart << "/"
-        << c.memoryRestart;
+        << c.memoryRestart << ", terminated " << c.terminated;
   }
+  EXPECT_EQ(graverExitStatus(kExitNotAllExamined, kExitNeedsAttention), kExitNeedsAttention);
+  EXPECT_EQ(graverExitStatus(kExitCouldNotRun, kExitNeedsAttention), kExitCouldNotRun);
+  EXPECT_EQ(graverExitStatus(kExitRemoved, kExitNotAllExamined), kExitNotAllExamined);
 }
 
 }  // namespace
