@@ -81,6 +81,7 @@ class OfflineSeam {
       : files_(tree, installation),
         registry_(hives),
         services_(hives),
+        processes_(registry_, installation.kind),
         desktop_(output, errors, interrupted),
         installed_({&files_, &registry_, &processes_, &services_, &desktop_, &clock_}) {}
 
