@@ -163,6 +163,7 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   session.inMemoryScan = 0;
   if (!walkScope(installation, errors)) somethingNotCleaned = true;
   writeScanSummary();
+  writeReinfectionVerdict();
 
   sayProblems(errors, hives.problems(), problemsBeforeScan);
   if (hives.problems().size() > problemsBeforeScan) somethingNotCleaned = true;

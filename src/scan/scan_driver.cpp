@@ -7,6 +7,7 @@
 #include "scan/scan_log.h"
 #include "scan/scan_session.h"
 #include "system/memory_scan.h"
+#include "system/reinfection_verdict.h"
 #include "system/restart.h"
 
 namespace {
@@ -36,6 +37,26 @@ void writeScanSummary() {
   showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
 }
 
+void writeReinfectionVerdict() {
+  ScanSession& session = scanSession();
+  session.reinfection = judgeReinfection();
+  const char* outcome = nullptr;
+  switch (session.reinfection.verdict) {
+    case Reinfection::kMissing:
+      outcome = "missing";
+      break;
+    case Reinfection::kUnknown:
+      outcome = "could not be verified";
+      break;
+    case Reinfection::kFixed:
+    case Reinfection::kNotAffected:
+      return;
+  }
+  appendLogLine(
+      "RPC/DCOM     MS03-026 fix %s: %s can return until KB823980 or KB824146 is installed",
+      outcome, session.virusFamilyName);
+}
+
 int runScan() {
   ScanSession& session = scanSession();
   runMemoryScan();
@@ -52,6 +73,7 @@ int runScan() {
   }
 
   writeScanSummary();
+  writeReinfectionVerdict();
 
   if (session.restartRequired != 0) {
     int answer = platform::desktop().messageBox(
