@@ -1,7 +1,5 @@
 #include "system/reinfection_verdict.h"
 
-#include <cstring>
-
 #include "common/bounded_text.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
@@ -131,9 +129,11 @@ ReinfectionVerdict& decided(ReinfectionVerdict& verdict, Reinfection outcome,
 
 int servicePackNumber(const char* name) {
   if (name[0] == '\0') return 0;
-  static const char kPrefix[] = "Service Pack ";
-  if (std::strncmp(name, kPrefix, sizeof kPrefix - 1) != 0) return -1;
-  const char* digits = name + sizeof kPrefix - 1;
+  const char* digits = name;
+  // A shorter name differs at its end, so no character past it is looked at.
+  for (const char* prefix = "Service Pack "; *prefix != '\0'; ++prefix, ++digits) {
+    if (*digits != *prefix) return -1;
+  }
   int number = 0;
   int count = 0;
   for (; *digits >= '0' && *digits <= '9'; ++digits) {
