@@ -40,18 +40,9 @@ void writeScanSummary() {
 void writeReinfectionVerdict() {
   ScanSession& session = scanSession();
   session.reinfection = judgeReinfection();
-  const char* outcome = nullptr;
-  switch (session.reinfection.verdict) {
-    case Reinfection::kMissing:
-      outcome = "missing";
-      break;
-    case Reinfection::kUnknown:
-      outcome = "could not be verified";
-      break;
-    case Reinfection::kFixed:
-    case Reinfection::kNotAffected:
-      return;
-  }
+  Reinfection verdict = session.reinfection.verdict;
+  if (verdict == Reinfection::kFixed || verdict == Reinfection::kNotAffected) return;
+  const char* outcome = verdict == Reinfection::kMissing ? "missing" : "could not be verified";
   appendLogLine(
       "RPC/DCOM     MS03-026 fix %s: %s can return until KB823980 or KB824146 is installed",
       outcome, session.virusFamilyName);
