@@ -10,8 +10,9 @@ namespace {
 // Long enough for every suite a system lists; a longer value is not the list it should be.
 constexpr std::uint32_t kMaxProductSuite = 512;
 
-}  // namespace
-
+// Whether `names`, a list of zero-terminated names of `size` bytes as REG_MULTI_SZ holds it,
+// has `wanted` among them. A last name without its zero still counts; nothing past `size` is
+// looked at.
 bool listNames(const char* names, std::uint32_t size, const char* wanted) {
   std::size_t wantedLength = std::strlen(wanted);
   std::uint32_t at = 0;
@@ -25,6 +26,8 @@ bool listNames(const char* names, std::uint32_t size, const char* wanted) {
   }
   return false;
 }
+
+}  // namespace
 
 TerminalServer readTerminalServer(Registry& registry, const char* productOptionsKey) {
   OpenedKey key(registry, productOptionsKey);

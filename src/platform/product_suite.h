@@ -11,11 +11,6 @@
 
 namespace platform {
 
-// Whether `names`, a list of zero-terminated names of `size` bytes as REG_MULTI_SZ holds it,
-// has `wanted` among them. A last name without its zero still counts; nothing past `size` is
-// looked at.
-bool listNames(const char* names, std::uint32_t size, const char* wanted);
-
 // Reads ProductSuite below HKEY_LOCAL_MACHINE\`productOptionsKey`. kNo when the key has no such
 // value (a system of no suite); kUnknown when the key or the value cannot be read, or the value
 // is not a list of names.

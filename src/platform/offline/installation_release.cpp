@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "common/bounded_text.h"
 #include "platform/opened_key.h"
 #include "platform/product_suite.h"
 
