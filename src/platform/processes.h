@@ -1,4 +1,4 @@
-// Processes: the version query, the two process-list services (ToolHelp on the 95/98/Me family,
+// Processes: the version queries, the two process-list services (ToolHelp on the 95/98/Me family,
 // the process-status library on NT), opening, ending and waiting for a process, and the
 // top-level windows of a process.
 #pragma once
@@ -18,6 +18,19 @@ struct VersionInfo {
 };
 constexpr std::uint32_t kPlatformIdWindows = 1;
 constexpr std::uint32_t kPlatformIdNt = 2;
+
+// Whether an NT system is a Terminal Server, as its product suite says.
+enum class TerminalServer : std::uint8_t { kNo, kYes, kUnknown };
+
+// What tells apart the releases of one Windows version: whether the flaw that the worm enters
+// by is fixed depends on them.
+struct ReleaseInfo {
+  VersionInfo version;
+  // The service pack as the system names it (CSDVersion, such as "Service Pack 4"); empty when
+  // none is installed. The 95/98/Me family keeps other text there.
+  char servicePack[128] = {};
+  TerminalServer terminalServer = TerminalServer::kUnknown;
+};
 
 // What the logic needs of a ToolHelp process entry.
 struct ProcessEntry {
@@ -45,6 +58,10 @@ class Processes {
 
   // GetVersionExA; false when the query fails.
   virtual bool queryVersion(VersionInfo& version) = 0;
+  // The release of the Windows the scan is about: this machine's, or, for an installation that
+  // is not running, the installation's. False when not even its version can be told; a part
+  // that cannot be told is left empty or unknown.
+  virtual bool queryRelease(ReleaseInfo& release) = 0;
 
   // ToolHelp, loaded by name when first used. kNoHandle when the library or one of its functions
   // is missing, or the snapshot cannot be taken.

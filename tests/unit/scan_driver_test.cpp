@@ -3,6 +3,7 @@
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
 #include "sim_fixture.h"
+#include "specimens/version_image.h"
 
 namespace {
 
@@ -102,6 +103,69 @@ TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
   EXPECT_EQ(box.text,
             "The system has to be restarted to remove the virus completely from your system. "
             "\n\n Restart now?");
+}
+
+// Whether the worm can come back is said after the statistics, before the restart offer, and
+// only when the fix is missing or cannot be told.
+TEST_F(ScanDriverTest, SaysAfterTheStatisticsWhenTheWormCanComeBack) {
+  const std::string missing =
+      "RPC/DCOM     MS03-026 fix missing: W32/Blaster.Worm can return until KB823980 or KB824146 "
+      "is installed";
+  const std::string untold =
+      "RPC/DCOM     MS03-026 fix could not be verified: W32/Blaster.Worm can return until "
+      "KB823980 or KB824146 is installed";
+  struct Case {
+    const char* what;
+    platform::VersionInfo version;
+    const char* servicePack;
+    std::uint16_t revision;  // of rpcrt4.dll 5.x.y.revision; 0 for no file
+    std::string line;        // empty for none
+    Reinfection verdict;
+  };
+  const Case cases[] = {
+      {"2000 below its fix",
+       {platform::kPlatformIdNt, 5, 0},
+       "Service Pack 4",
+       6600,
+       missing,
+       Reinfection::kMissing},
+      {"2000 with a file that tells no version",
+       {platform::kPlatformIdNt, 5, 0},
+       "Service Pack 4",
+       0,
+       untold,
+       Reinfection::kUnknown},
+      {"2000 at its fix",
+       {platform::kPlatformIdNt, 5, 0},
+       "Service Pack 4",
+       6753,
+       "",
+       Reinfection::kFixed},
+      {"98", {platform::kPlatformIdWindows, 4, 10}, " A", 6600, "", Reinfection::kNotAffected},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    written.clear();
+    sim.processes.setVersion(c.version);
+    sim.processes.setServicePack(c.servicePack);
+    sim.files.addFile(R"(C:\WINDOWS\system32\rpcrt4.dll)",
+                      c.revision == 0 ? "" : specimens::versionImage(5, 0, 2195, c.revision).bytes);
+    scanSession().restartRequired = 1;
+    std::size_t linesWhenOffered = 0;
+    sim.desktop.onMessageBox(
+        [&](const sim::ShownMessageBox&) { linesWhenOffered = written.size(); });
+
+    runScan();
+
+    Strings expected = statistics(6, 0, 0);
+    if (!c.line.empty()) expected.push_back(c.line);
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(linesWhenOffered, expected.size());
+    EXPECT_EQ(scanSession().reinfection.verdict, c.verdict);
+    EXPECT_LT(c.line.size(), platform::kMaxLogLine);
+  }
 }
 
 // The console programs' exit status: found, removed, or left for a person.

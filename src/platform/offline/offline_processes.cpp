@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/offline/installation_release.h"
+
 namespace platform::offline {
 namespace {
 
@@ -12,6 +14,10 @@ constexpr std::uint32_t kErrorNotAllAssigned = 1300;
 }  // namespace
 
 bool OfflineProcesses::queryVersion(VersionInfo&) { return false; }
+
+bool OfflineProcesses::queryRelease(ReleaseInfo& release) {
+  return readInstallationRelease(registry_, kind_, release);
+}
 
 Handle OfflineProcesses::createProcessSnapshot() { return kNoHandle; }
 bool OfflineProcesses::firstProcess(Handle, ProcessEntry&) { return false; }

@@ -1,17 +1,24 @@
 // The process part of the seam for an installation that is not running: nothing runs offline.
 // The version query fails, so the platform class is unknown (0) and every remedy acts through
 // the file's own handle; the process lists are empty, no process can be opened or ended, and
-// nothing asks the system to restart.
+// nothing asks the system to restart. The release query tells the installation's release.
 #pragma once
 
+#include "platform/offline/installation.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
 
 namespace platform::offline {
 
 class OfflineProcesses : public Processes {
  public:
+  // `registry` serves the hives of the installation, which is of `kind`.
+  OfflineProcesses(Registry& registry, InstallationKind kind) : registry_(registry), kind_(kind) {}
+
   // False: the installation's version is not this machine's, and none is running.
   bool queryVersion(VersionInfo& version) override;
+  // The installation's release, read from its hives (see installation_release.h).
+  bool queryRelease(ReleaseInfo& release) override;
 
   Handle createProcessSnapshot() override;
   bool firstProcess(Handle snapshot, ProcessEntry& entry) override;
@@ -40,6 +47,10 @@ class OfflineProcesses : public Processes {
   // Only the memory scan ends the program, and no memory scan runs offline; should anything
   // ask all the same, the program ends with `exitCode` after its output is flushed.
   [[noreturn]] void endProgram(int exitCode) override;
+
+ private:
+  Registry& registry_;
+  InstallationKind kind_;
 };
 
 }  // namespace platform::offline

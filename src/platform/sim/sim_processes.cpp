@@ -78,8 +78,9 @@ void SimProcesses::endImage(const std::string& imagePath) {
 }
 
 std::string SimProcesses::dump() const {
-  std::string text = "processes (platform " + std::to_string(version_.platformId) + ", major " +
-                     std::to_string(version_.majorVersion) + "):\n";
+  std::string text = "processes (platform " + std::to_string(version_.platformId) + ", version " +
+                     std::to_string(version_.majorVersion) + "." +
+                     std::to_string(version_.minorVersion) + " " + servicePack_ + "):\n";
   for (const auto& [id, process] : table_) {
     if (process.exited) continue;
     text += "  " + std::to_string(id) + " " + process.imagePath +
@@ -92,6 +93,15 @@ std::string SimProcesses::dump() const {
 bool SimProcesses::queryVersion(platform::VersionInfo& version) {
   if (versionFails_) return false;
   version = version_;
+  return true;
+}
+
+bool SimProcesses::queryRelease(platform::ReleaseInfo& release) {
+  if (versionFails_) return false;
+  release.version = version_;
+  // Cut as the system's own 128-character field would be.
+  text::copy(release.servicePack, servicePack_.c_str());
+  release.terminalServer = terminalServer_;
   return true;
 }
 

@@ -41,6 +41,11 @@ class SimProcesses : public platform::Processes {
   void setWindows98() { setVersion({platform::kPlatformIdWindows, 4, 10}); }
   void setWindowsNt(std::uint32_t major) { setVersion({platform::kPlatformIdNt, major, 0}); }
   void setVersion(const platform::VersionInfo& version);
+  // The release beyond the version: the service pack's name (CSDVersion) and whether the system
+  // is a Terminal Server. The machine starts as XP with Service Pack 2, not a Terminal Server.
+  void setServicePack(const std::string& name) { servicePack_ = name; }
+  void setTerminalServer(platform::TerminalServer answer) { terminalServer_ = answer; }
+  // Both version queries fail.
   void failVersionQuery() { versionFails_ = true; }
   // Which list services exist (both do by default).
   bool toolhelpPresent = true;
@@ -75,6 +80,7 @@ class SimProcesses : public platform::Processes {
 
   // platform::Processes
   bool queryVersion(platform::VersionInfo& version) override;
+  bool queryRelease(platform::ReleaseInfo& release) override;
   platform::Handle createProcessSnapshot() override;
   bool firstProcess(platform::Handle snapshot, platform::ProcessEntry& entry) override;
   bool nextProcess(platform::Handle snapshot, platform::ProcessEntry& entry) override;
@@ -116,6 +122,8 @@ class SimProcesses : public platform::Processes {
   SimFileSystem& files_;
   SimClock& clock_;
   platform::VersionInfo version_{platform::kPlatformIdNt, 5, 1};
+  std::string servicePack_ = "Service Pack 2";
+  platform::TerminalServer terminalServer_ = platform::TerminalServer::kNo;
   bool versionFails_ = false;
   platform::ProcessId nextId_ = 0x100;
   std::map<platform::ProcessId, SimProcess> table_;

@@ -236,6 +236,10 @@ bool Win32FileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
   return fitted(GetWindowsDirectoryA(buffer, capacityOf(capacity)), capacity, buffer);
 }
 
+bool Win32FileSystem::systemDirectory(char* buffer, std::size_t capacity) {
+  return fitted(GetSystemDirectoryA(buffer, capacityOf(capacity)), capacity, buffer);
+}
+
 bool Win32FileSystem::tempDirectory(char* buffer, std::size_t capacity) {
   return fitted(GetTempPathA(capacityOf(capacity), buffer), capacity, buffer);
 }

@@ -4,9 +4,11 @@
 #include <tlhelp32.h>
 
 #include "common/bounded_text.h"
+#include "platform/product_suite.h"
 #include "platform/win32/native_image_path.h"
 #include "platform/win32/runtime_library.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_registry.h"
 
 namespace platform::win32 {
 namespace {
@@ -47,6 +49,27 @@ bool Win32Processes::queryVersion(VersionInfo& version) {
   version.platformId = info.dwPlatformId;
   version.majorVersion = info.dwMajorVersion;
   version.minorVersion = info.dwMinorVersion;
+  return true;
+}
+
+bool Win32Processes::queryRelease(ReleaseInfo& release) {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExA(&info)) return false;
+  release.version.platformId = info.dwPlatformId;
+  release.version.majorVersion = info.dwMajorVersion;
+  release.version.minorVersion = info.dwMinorVersion;
+  info.szCSDVersion[sizeof info.szCSDVersion - 1] = '\0';
+  bool nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  // The 95/98/Me family keeps other text in the field (" A", " C" for a second edition).
+  text::copy(release.servicePack, nt ? info.szCSDVersion : "");
+  // The product suite, not the version query's suite mask: NT 4.0 before its sixth service
+  // pack has no extended version query, and its Terminal Server edition is one of the releases
+  // whose fix differs.
+  Win32Registry registry;
+  release.terminalServer =
+      nt ? readTerminalServer(registry, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions")
+         : TerminalServer::kNo;
   return true;
 }
 

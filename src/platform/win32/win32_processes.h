@@ -9,6 +9,7 @@ namespace platform::win32 {
 class Win32Processes : public Processes {
  public:
   bool queryVersion(VersionInfo& version) override;
+  bool queryRelease(ReleaseInfo& release) override;
   Handle createProcessSnapshot() override;
   bool firstProcess(Handle snapshot, ProcessEntry& entry) override;
   bool nextProcess(Handle snapshot, ProcessEntry& entry) override;
