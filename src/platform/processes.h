@@ -101,6 +101,18 @@ class Processes {
   virtual ProcessId windowProcess(WindowHandle window) = 0;
   // PostMessageA of WM_CLOSE.
   virtual bool postClose(WindowHandle window) = 0;
+  // FindWindowExA among the top-level windows: the next one after `after` (0: the first) whose
+  // title is `title`, or 0 when there is none.
+  virtual WindowHandle findWindowByTitle(WindowHandle after, const char* title) = 0;
+
+  // The full path of this program's own image (GetModuleFileNameA); false when it cannot be had
+  // whole.
+  virtual bool ownImagePath(char* buffer, std::uint32_t capacity) = 0;
+  // Creates, or opens when it exists already, the named mark (a mutex) that running copies of
+  // this program hold; `alreadyHeld` tells which. kNoHandle on failure. On systems with Terminal
+  // Services an unprefixed name lies in the session's own namespace.
+  virtual Handle holdNamedMark(const char* name, bool& alreadyHeld) = 0;
+  virtual void closeNamedMark(Handle mark) = 0;
 
   // This process's access token, opened to adjust privileges; kNoHandle on failure.
   virtual Handle openOwnToken() = 0;
@@ -125,5 +137,8 @@ using ScopedSnapshot = ScopedSeamHandle<closeSnapshotHandle>;
 
 inline void closeTokenHandle(Handle handle) { processes().closeToken(handle); }
 using ScopedToken = ScopedSeamHandle<closeTokenHandle>;
+
+inline void closeNamedMarkHandle(Handle handle) { processes().closeNamedMark(handle); }
+using ScopedNamedMark = ScopedSeamHandle<closeNamedMarkHandle>;
 
 }  // namespace platform

@@ -43,6 +43,18 @@ std::uint32_t OfflineProcesses::nativeImageFileName(Handle process, char* buffer
   return imageFileName(process, buffer, capacity);
 }
 
+// No window shows, and this program is not the installation's.
+WindowHandle OfflineProcesses::findWindowByTitle(WindowHandle, const char*) { return 0; }
+bool OfflineProcesses::ownImagePath(char* buffer, std::uint32_t capacity) {
+  if (capacity > 0) buffer[0] = '\0';
+  return false;
+}
+Handle OfflineProcesses::holdNamedMark(const char*, bool& alreadyHeld) {
+  alreadyHeld = false;
+  return kNoHandle;
+}
+void OfflineProcesses::closeNamedMark(Handle) {}
+
 Handle OfflineProcesses::openProcess(ProcessId, std::uint32_t) { return kNoHandle; }
 bool OfflineProcesses::terminateProcess(Handle, std::uint32_t) { return false; }
 std::uint32_t OfflineProcesses::waitForProcess(Handle, std::uint32_t) { return kWaitFailed; }

@@ -243,6 +243,41 @@ bool SimProcesses::postClose(platform::WindowHandle window) {
   return true;
 }
 
+platform::WindowHandle SimProcesses::findWindowByTitle(platform::WindowHandle after,
+                                                       const char* title) {
+  bool passed = after == 0;
+  platform::WindowHandle found = 0;
+  for (const auto& [id, process] : table_) {
+    if (process.exited || process.windowTitle != title) continue;
+    for (int n = 0; n < process.windows && found == 0; ++n) {
+      platform::WindowHandle window = id * kWindowsPerProcess + n + 1;
+      if (passed) found = window;
+      if (window == after) passed = true;
+    }
+    if (found != 0) break;
+  }
+  return found;
+}
+
+bool SimProcesses::ownImagePath(char* buffer, std::uint32_t capacity) {
+  return text::copy(buffer, capacity, ownImage.c_str());
+}
+
+platform::Handle SimProcesses::holdNamedMark(const char* name, bool& alreadyHeld) {
+  alreadyHeld = foreignMarks.count(name) != 0;
+  for (const auto& [handle, held] : marks_) {
+    if (held == name) alreadyHeld = true;
+  }
+  platform::Handle handle = handles_.open(std::string("mark ") + name);
+  marks_.emplace(handle, name);
+  return handle;
+}
+
+void SimProcesses::closeNamedMark(platform::Handle mark) {
+  marks_.erase(mark);
+  handles_.close(mark);
+}
+
 platform::Handle SimProcesses::openOwnToken() {
   return tokenOpens ? handles_.open("own token") : platform::kNoHandle;
 }

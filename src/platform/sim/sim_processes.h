@@ -27,6 +27,7 @@ struct SimProcess {
   std::uint32_t deniedRights = 0;  // OpenProcess fails when asked for any of these
   bool canTerminate = true;        // TerminateProcess succeeds
   bool closesOnRequest = false;    // ends when one of its windows is asked to close
+  std::string windowTitle;         // the title of its top-level windows
   bool imageReadable = true;       // GetModuleFileNameExA can read its image name
   int windows = 0;                 // top-level windows it owns
   bool exited = false;             // ended; the process object can still be opened, as the system's
@@ -99,6 +100,16 @@ class SimProcesses : public platform::Processes {
   void enumerateWindows(platform::WindowVisitor visitor, std::uintptr_t context) override;
   platform::ProcessId windowProcess(platform::WindowHandle window) override;
   bool postClose(platform::WindowHandle window) override;
+  platform::WindowHandle findWindowByTitle(platform::WindowHandle after,
+                                           const char* title) override;
+  bool ownImagePath(char* buffer, std::uint32_t capacity) override;
+  platform::Handle holdNamedMark(const char* name, bool& alreadyHeld) override;
+  void closeNamedMark(platform::Handle mark) override;
+
+  // This program's own image, as GetModuleFileNameA names it.
+  std::string ownImage = R"(C:\VANDREL\vandrel.exe)";
+  // Marks (named mutexes) that other programs hold.
+  std::set<std::string> foreignMarks;
   platform::Handle openOwnToken() override;
   std::uint32_t enableShutdownPrivilege(platform::Handle token) override;
   void closeToken(platform::Handle token) override;
@@ -129,6 +140,7 @@ class SimProcesses : public platform::Processes {
   std::map<platform::ProcessId, SimProcess> table_;
   std::map<platform::Handle, Snapshot> snapshots_;
   std::map<platform::Handle, OpenProcess> processes_;
+  std::map<platform::Handle, std::string> marks_;
   std::vector<platform::ProcessId> terminated_;
   int restarts_ = 0;
 };

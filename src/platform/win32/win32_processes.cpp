@@ -160,6 +160,32 @@ bool Win32Processes::postClose(WindowHandle window) {
   return PostMessageA(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0) != 0;
 }
 
+WindowHandle Win32Processes::findWindowByTitle(WindowHandle after, const char* title) {
+  return reinterpret_cast<WindowHandle>(
+      FindWindowExA(nullptr, reinterpret_cast<HWND>(after), nullptr, title));
+}
+
+bool Win32Processes::ownImagePath(char* buffer, std::uint32_t capacity) {
+  if (capacity == 0) return false;
+  DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  // A path that filled the buffer may have been cut.
+  if (length == 0 || length >= capacity) {
+    buffer[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+Handle Win32Processes::holdNamedMark(const char* name, bool& alreadyHeld) {
+  HANDLE mark = CreateMutexA(nullptr, FALSE, name);
+  alreadyHeld = mark != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+  return toSeam(mark);
+}
+
+void Win32Processes::closeNamedMark(Handle mark) {
+  closePreservingError(fromSeam(mark), CloseHandle);
+}
+
 // The token functions are the NT family's; the 95/98/Me family's library may not have them.
 Handle Win32Processes::openOwnToken() {
   auto openToken = advancedServicesLibrary().find<decltype(&OpenProcessToken)>("OpenProcessToken");

@@ -25,6 +25,10 @@ class Win32Processes : public Processes {
   void enumerateWindows(WindowVisitor visitor, std::uintptr_t context) override;
   ProcessId windowProcess(WindowHandle window) override;
   bool postClose(WindowHandle window) override;
+  WindowHandle findWindowByTitle(WindowHandle after, const char* title) override;
+  bool ownImagePath(char* buffer, std::uint32_t capacity) override;
+  Handle holdNamedMark(const char* name, bool& alreadyHeld) override;
+  void closeNamedMark(Handle mark) override;
   Handle openOwnToken() override;
   std::uint32_t enableShutdownPrivilege(Handle token) override;
   void closeToken(Handle token) override;
