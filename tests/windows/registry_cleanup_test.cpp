@@ -100,7 +100,7 @@ TEST_F(WineCleanupTest, RunningServicesAreFoundByTheirWholeBinaryPath) {
   EXPECT_EQ(wintest::serviceState(quoted), SERVICE_RUNNING);
 
   EXPECT_EQ(removeService(quoted.c_str(), 1), 1);
-  EXPECT_FALSE(wintest::serviceExists(quoted));
+  EXPECT_TRUE(wintest::serviceGoes(quoted));
   EXPECT_EQ(removeService(quoted.c_str(), 1), 0);
 }
 

@@ -72,6 +72,14 @@ bool serviceExists(const std::string& name) {
   return service != nullptr;
 }
 
+bool serviceGoes(const std::string& name) {
+  for (int polls = 0; polls < 100; ++polls) {
+    if (!serviceExists(name)) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
 unsigned long serviceState(const std::string& name) {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr) return 0;

@@ -31,6 +31,9 @@ class TestService {
 
 // True when a service of that name exists (it may be marked for deletion).
 bool serviceExists(const std::string& name);
+// Waits, within ten seconds, for a service that was deleted to go: the service manager removes
+// it once its last handle is closed, in its own time. True when it went.
+bool serviceGoes(const std::string& name);
 // The current state of the service (SERVICE_RUNNING, ...), 0 when it cannot be had.
 unsigned long serviceState(const std::string& name);
 // A name no other test run in this prefix uses.

@@ -43,7 +43,7 @@ std::string cleanupMistakes() {
     if (!valueExists(entry)) mistakes += "decoy gone: " + describe(entry) + "\n";
   }
   for (const std::string& name : footprint::wormServiceNames()) {
-    if (serviceExists(name)) mistakes += "still there: service " + name + "\n";
+    if (!serviceGoes(name)) mistakes += "still there: service " + name + "\n";
   }
   if (!serviceExists(footprint::kDecoyService)) {
     mistakes += std::string("decoy gone: service ") + footprint::kDecoyService + "\n";
