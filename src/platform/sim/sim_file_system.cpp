@@ -341,7 +341,9 @@ std::string SimFileSystem::pathOfImage(const ImageMapping& mapping) const {
   std::string path;
   for (std::size_t end = 0;; ++end) {
     end = key.find('\\', end);
-    const Node& node = nodes_.at(key.substr(0, end));
+    auto it = nodes_.find(key.substr(0, end));
+    if (it == nodes_.end()) return std::string();
+    const Node& node = it->second;
     const std::string& name = node.exactName ? node.name : node.alternateName;
     if (name.empty()) return std::string();
     path += (path.empty() ? "" : "\\") + name;
