@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/file_system.h"
 #include "platform/scoped_handle.h"
 #include "platform/types.h"
 
@@ -87,6 +88,22 @@ class Processes {
   // there is no native layer.
   virtual std::uint32_t nativeImageFileName(Handle process, char* buffer,
                                             std::uint32_t capacity) = 0;
+
+  // The file that the process's image section maps: the program it actually runs, wherever that
+  // file lies now. Not whatever lies at the path it was started from, which another user may
+  // have renamed it from and put another file at; the start path is no evidence of the image.
+  // `process` must be open to query it and read its memory. Returns false on failure, and when
+  // it cannot be told: on the 95/98/Me family, without the native layer, when the image's file
+  // moved or was replaced while it was asked, or while any handle with delete access is open on
+  // it (the file is held in place while it is asked, so ask before opening it for removal).
+  // `identity` is untouched then. Compare it with sameFile to what a path opens.
+  virtual bool imageIdentity(Handle process, FileIdentity& identity) = 0;
+  // A path to that same file as its name is now: exactly that name where the code page spells
+  // it, else its short (8.3) form. The length copied into `buffer` (zero-terminated), or 0 with
+  // `buffer` empty on failure, when it cannot be told (as above), or when no path of the code
+  // page reaches the file. Only a route: the name may change once it has been read, so confirm
+  // what it opens with imageIdentity before acting on it.
+  virtual std::uint32_t mappedImagePath(Handle process, char* buffer, std::uint32_t capacity) = 0;
 
   // OpenProcess (not inheritable); kNoHandle on failure.
   virtual Handle openProcess(ProcessId id, std::uint32_t access) = 0;

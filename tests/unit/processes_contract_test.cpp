@@ -15,6 +15,14 @@ class SimulatedProcesses {
   }
   platform::Processes& processes() { return machine.processes; }
   platform::FileSystem& files() { return machine.files; }
+  bool rename(const std::string& from, const std::string& to) {
+    return machine.files.rename(from, to);
+  }
+  bool plant(const std::string& path) {
+    machine.files.addFile(path, "MZ look-alike");
+    return true;
+  }
+  static constexpr bool kImageNamesFollowRenames = true;
 
  private:
   sim::SimulatedWindows machine;

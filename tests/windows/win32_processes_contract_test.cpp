@@ -25,6 +25,15 @@ class Win32Processes {
   }
   platform::Processes& processes() { return platform::processes(); }
   platform::FileSystem& files() { return platform::files(); }
+  bool rename(const std::string& from, const std::string& to) {
+    return MoveFileA(from.c_str(), to.c_str()) != 0;
+  }
+  bool plant(const std::string& path) {
+    return wintest::writeFile(path, "MZ look-alike", FILE_ATTRIBUTE_NORMAL);
+  }
+  // Wine keeps the name an image was mapped under, whatever becomes of the file; the NT family's
+  // memory manager asks the file system, which names the file as it is named now.
+  static constexpr bool kImageNamesFollowRenames = false;
 
  private:
   // Members go in reverse order: the programs end before their folder is removed.

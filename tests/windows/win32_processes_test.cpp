@@ -113,4 +113,37 @@ TEST_F(Win32ProcessesTest, OnNtAFileHeldByAnotherProgramIsNeitherDeletedNorSched
   EXPECT_EQ(operations.find(file.substr(2)), std::string::npos) << "operations: " << operations;
 }
 
+// A program whose name has a fullwidth 'e' reads as "editor.exe" through the code page, where
+// another user has put a file of that plain name: the path the seam gives reaches the program's
+// own file, by its short name, and the look-alike is not its image.
+TEST_F(Win32ProcessesTest, AnImageNamedOutsideTheCodePageIsReachedByItsShortName) {
+  if (GetACP() != 1252) GTEST_SKIP() << "written for code page 1252, not " << GetACP();
+  std::wstring folder(scratch_.path().begin(), scratch_.path().end());
+  std::wstring image = folder +
+                       L"\\\xFF45"
+                       L"ditor.exe";
+  std::string holder = wintest::programFolder() + "\\vandrel-holder.exe";
+  ASSERT_TRUE(CopyFileW(std::wstring(holder.begin(), holder.end()).c_str(), image.c_str(), FALSE));
+  std::string lookAlike = scratch_.path() + "\\editor.exe";
+  ASSERT_TRUE(wintest::writeFile(lookAlike, "MZ look-alike", FILE_ATTRIBUTE_NORMAL));
+  wintest::FileHolder program(image);
+  ASSERT_TRUE(program.holding());
+
+  platform::Processes& processes = platform::processes();
+  platform::ScopedProcess process(processes.openProcess(
+      program.processId(), platform::kProcessQueryInformation | platform::kProcessVmRead));
+  ASSERT_TRUE(process.valid());
+  platform::FileIdentity identity;
+  ASSERT_TRUE(processes.imageIdentity(process.get(), identity));
+  char path[platform::kMaxPath];
+  ASSERT_GT(processes.mappedImagePath(process.get(), path, sizeof path), 0u);
+  EXPECT_NE(std::string(path), lookAlike);
+
+  platform::FileIdentity reached, planted;
+  ASSERT_TRUE(platform::files().identifyPath(path, reached)) << path;
+  ASSERT_TRUE(platform::files().identifyPath(lookAlike.c_str(), planted));
+  EXPECT_TRUE(platform::sameFile(identity, reached)) << path;
+  EXPECT_FALSE(platform::sameFile(identity, planted));
+}
+
 }  // namespace

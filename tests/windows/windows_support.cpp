@@ -166,21 +166,43 @@ bool copyRunnableSpecimen(const std::string& path) {
   return CopyFileA(source.c_str(), path.c_str(), FALSE) != 0;
 }
 
+namespace {
+
+// A text of the code page in UTF-16, as the system's own conversion makes it.
+std::wstring wideOf(const std::string& text) {
+  int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
+  wide.resize(static_cast<std::size_t>(length) - 1);
+  return wide;
+}
+
+}  // namespace
+
 FileHolder::FileHolder(const std::vector<std::string>& files, const std::string& image) {
+  std::string program = image.empty() ? programFolder() + "\\vandrel-holder.exe" : image;
+  start(wideOf(program), files);
+}
+
+FileHolder::FileHolder(const std::wstring& image) { start(image, {}); }
+
+void FileHolder::start(const std::wstring& program, const std::vector<std::string>& files) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return;
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {};
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = writeEnd;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::string program = image.empty() ? programFolder() + "\\vandrel-holder.exe" : image;
-  std::string commandLine = "\"" + program + "\"";
-  for (const std::string& file : files) commandLine += " \"" + file + "\"";
+  std::wstring commandLine = L"\"" + program + L"\"";
+  for (const std::string& file : files) {
+    commandLine += L" \"" + wideOf(file) + L"\"";
+  }
   PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+  BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &startup, &process);
   CloseHandle(writeEnd);
   if (started) {

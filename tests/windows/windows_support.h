@@ -60,6 +60,9 @@ class FileHolder {
   // `image` is the holder program to run: vandrel-holder.exe of the build, or a copy of it
   // under another name.
   explicit FileHolder(const std::vector<std::string>& files, const std::string& image = "");
+  // A copy of vandrel-holder.exe holding nothing, started by its UTF-16 name (which the code
+  // page may not spell).
+  explicit FileHolder(const std::wstring& image);
   ~FileHolder();
   FileHolder(const FileHolder&) = delete;
   FileHolder& operator=(const FileHolder&) = delete;
@@ -68,6 +71,8 @@ class FileHolder {
   unsigned long processId() const { return processId_; }
 
  private:
+  void start(const std::wstring& program, const std::vector<std::string>& files);
+
   void* process_ = nullptr;
   unsigned long processId_ = 0;
   bool holding_ = false;

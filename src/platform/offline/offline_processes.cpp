@@ -55,6 +55,13 @@ Handle OfflineProcesses::holdNamedMark(const char*, bool& alreadyHeld) {
 }
 void OfflineProcesses::closeNamedMark(Handle) {}
 
+bool OfflineProcesses::imageIdentity(Handle, platform::FileIdentity&) { return false; }
+
+std::uint32_t OfflineProcesses::mappedImagePath(Handle process, char* buffer,
+                                                std::uint32_t capacity) {
+  return imageFileName(process, buffer, capacity);
+}
+
 Handle OfflineProcesses::openProcess(ProcessId, std::uint32_t) { return kNoHandle; }
 bool OfflineProcesses::terminateProcess(Handle, std::uint32_t) { return false; }
 std::uint32_t OfflineProcesses::waitForProcess(Handle, std::uint32_t) { return kWaitFailed; }

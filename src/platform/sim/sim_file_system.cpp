@@ -315,6 +315,42 @@ void SimFileSystem::unmapImage(ImageMapping& mapping) {
   mapping.reset();
 }
 
+std::string SimFileSystem::keyOfImage(const ImageMapping& mapping) const {
+  if (mapping == nullptr) return std::string();
+  for (const auto& [key, node] : nodes_) {
+    if (node.data == mapping && node.linkTarget.empty()) return key;
+  }
+  return std::string();
+}
+
+bool SimFileSystem::identifyImage(const ImageMapping& mapping,
+                                  platform::FileIdentity& identity) const {
+  std::string key = keyOfImage(mapping);
+  if (key.empty()) return false;
+  for (const auto& [handle, file] : files_) {
+    if (file.data == mapping && file.forRemoval) return false;
+  }
+  identity = identityOf(key, *mapping);
+  return true;
+}
+
+std::string SimFileSystem::pathOfImage(const ImageMapping& mapping) const {
+  std::string key = keyOfImage(mapping);
+  if (key.empty()) return std::string();
+  // Each part of the key up to a backslash names a folder on the way; the whole key, the file.
+  std::string path;
+  for (std::size_t end = 0;; ++end) {
+    end = key.find('\\', end);
+    auto it = nodes_.find(key.substr(0, end));
+    if (it == nodes_.end()) return std::string();
+    const Node& node = it->second;
+    const std::string& name = node.exactName ? node.name : node.alternateName;
+    if (name.empty()) return std::string();
+    path += (path.empty() ? "" : "\\") + name;
+    if (end == std::string::npos) return path;
+  }
+}
+
 bool SimFileSystem::hasFile(const std::string& path) const {
   const Node* node = find(path);
   return node != nullptr && !node->folder;

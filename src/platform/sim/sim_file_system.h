@@ -79,6 +79,13 @@ class SimFileSystem : public platform::FileSystem {
   // A running program's image: it can be opened for removal and moved, but not deleted.
   ImageMapping mapImage(const std::string& path);
   void unmapImage(ImageMapping& mapping);
+  // What the system tells of a running program's image, wherever it lies by now (renames keep
+  // to the file). False when it has no name any more, or while it is open for removal: the
+  // system holds the file in place to answer, which a handle with delete access prevents.
+  bool identifyImage(const ImageMapping& mapping, platform::FileIdentity& identity) const;
+  // The path that reaches a running program's image now: each name as listed where the code
+  // page spells it, else its short name. Empty when it has no name or no such path.
+  std::string pathOfImage(const ImageMapping& mapping) const;
 
   // Looking at the machine.
   bool hasFile(const std::string& path) const;
@@ -167,6 +174,8 @@ class SimFileSystem : public platform::FileSystem {
   OpenFile* opened(platform::Handle handle);
   std::string keyOfEntry(std::uint64_t entry) const;
   void aboutToChange();
+  // The key of a name that `mapping`'s file has (the first, if it has several); empty if none.
+  std::string keyOfImage(const ImageMapping& mapping) const;
   platform::FileIdentity identityOf(const std::string& key, const SimFileData& data) const;
   platform::Handle openNode(const std::string& key, Node& node, bool forRemoval);
 

@@ -85,7 +85,7 @@ std::string SimProcesses::dump() const {
     if (process.exited) continue;
     text += "  " + std::to_string(id) + " " + process.imagePath +
             (process.canOpen ? "" : " unopenable") + (process.canTerminate ? "" : " unkillable") +
-            "\n";
+            (process.imageKnown ? "" : " image-unknown") + "\n";
   }
   return text;
 }
@@ -183,6 +183,37 @@ std::uint32_t SimProcesses::readImagePath(platform::Handle handle, char* buffer,
   if (it == table_.end() || it->second.exited || !it->second.imageReadable) return 0;
   if (!text::copy(buffer, capacity, it->second.imagePath.c_str())) return 0;
   return static_cast<std::uint32_t>(it->second.imagePath.size());
+}
+
+const SimProcess* SimProcesses::imageSectionOf(platform::Handle handle) const {
+  const OpenProcess* open = opened(handle);
+  std::uint32_t needed = platform::kProcessQueryInformation | platform::kProcessVmRead;
+  if (open == nullptr || (open->access & needed) != needed || !nativeLayerPresent ||
+      version_.platformId != platform::kPlatformIdNt) {
+    return nullptr;
+  }
+  auto it = table_.find(open->id);
+  if (it == table_.end() || it->second.exited || !it->second.imageKnown) return nullptr;
+  return &it->second;
+}
+
+bool SimProcesses::imageIdentity(platform::Handle handle, platform::FileIdentity& identity) {
+  const SimProcess* process = imageSectionOf(handle);
+  return process != nullptr && files_.identifyImage(process->image, identity);
+}
+
+std::uint32_t SimProcesses::mappedImagePath(platform::Handle handle, char* buffer,
+                                            std::uint32_t capacity) {
+  if (capacity == 0) return 0;
+  buffer[0] = '\0';
+  const SimProcess* process = imageSectionOf(handle);
+  if (process == nullptr) return 0;
+  std::string path = files_.pathOfImage(process->image);
+  if (path.empty() || !text::copy(buffer, capacity, path.c_str())) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return static_cast<std::uint32_t>(path.size());
 }
 
 platform::Handle SimProcesses::openProcess(platform::ProcessId id, std::uint32_t access) {

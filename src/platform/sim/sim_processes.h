@@ -29,6 +29,7 @@ struct SimProcess {
   bool closesOnRequest = false;    // ends when one of its windows is asked to close
   std::string windowTitle;         // the title of its top-level windows
   bool imageReadable = true;       // GetModuleFileNameExA can read its image name
+  bool imageKnown = true;          // the system can tell which file its image section maps
   int windows = 0;                 // top-level windows it owns
   bool exited = false;             // ended; the process object can still be opened, as the system's
   ImageMapping image;              // its image, kept from deletion while it runs
@@ -93,6 +94,9 @@ class SimProcesses : public platform::Processes {
   bool processStatusAvailable() override { return psapiPresent; }
   std::uint32_t nativeImageFileName(platform::Handle process, char* buffer,
                                     std::uint32_t capacity) override;
+  bool imageIdentity(platform::Handle process, platform::FileIdentity& identity) override;
+  std::uint32_t mappedImagePath(platform::Handle process, char* buffer,
+                                std::uint32_t capacity) override;
   platform::Handle openProcess(platform::ProcessId id, std::uint32_t access) override;
   bool terminateProcess(platform::Handle process, std::uint32_t exitCode) override;
   std::uint32_t waitForProcess(platform::Handle process, std::uint32_t milliseconds) override;
@@ -128,6 +132,10 @@ class SimProcesses : public platform::Processes {
   platform::ProcessEntry entryOf(const SimProcess& process) const;
   const OpenProcess* opened(platform::Handle handle) const;
   std::uint32_t readImagePath(platform::Handle handle, char* buffer, std::uint32_t capacity) const;
+  // The running process whose image section can be asked about through `handle`, or null: it
+  // needs query and memory-reading access, an NT system with its native layer, and a process
+  // whose image is known.
+  const SimProcess* imageSectionOf(platform::Handle handle) const;
 
   SimHandles& handles_;
   SimFileSystem& files_;

@@ -5,6 +5,7 @@
 #include "common/bounded_text.h"
 #include "platform/win32/code_page_names.h"
 #include "platform/win32/native_file_changes.h"
+#include "platform/win32/open_file_identity.h"
 #include "platform/win32/protected_folder.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/windows_family.h"
@@ -49,23 +50,12 @@ DWORD sharingWithEveryone() {
   return sharing;
 }
 
-bool describe(HANDLE file, FileIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file, &information)) return false;
-  identity.volumeSerial = information.dwVolumeSerialNumber;
-  identity.fileIndex =
-      static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
-  identity.links = information.nNumberOfLinks;
-  identity.attributes = information.dwFileAttributes;
-  return true;
-}
-
 // What was opened, unless it is a folder: the NT family opens none without backup semantics,
 // which no caller here asks for, and this makes sure of it whatever the file system does.
 HANDLE unlessFolder(HANDLE file) {
   if (file == INVALID_HANDLE_VALUE) return file;
   FileIdentity identity;
-  if (!describe(file, identity) || (identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  if (!describeOpenFile(file, identity) || (identity.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     closePreservingError(file, CloseHandle);
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
@@ -179,7 +169,7 @@ Handle Win32FileSystem::openForRemoval(const char* path) {
 
 bool Win32FileSystem::identify(Handle file, FileIdentity& identity) {
   FileIdentity found;
-  if (!describe(fromSeam(file), found)) return false;
+  if (!describeOpenFile(fromSeam(file), found)) return false;
   identity = found;
   return true;
 }

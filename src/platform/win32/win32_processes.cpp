@@ -5,6 +5,7 @@
 
 #include "common/bounded_text.h"
 #include "platform/product_suite.h"
+#include "platform/win32/image_section.h"
 #include "platform/win32/native_image_path.h"
 #include "platform/win32/runtime_library.h"
 #include "platform/win32/win32_handles.h"
@@ -127,6 +128,15 @@ bool Win32Processes::processStatusAvailable() {
 std::uint32_t Win32Processes::nativeImageFileName(Handle process, char* buffer,
                                                   std::uint32_t capacity) {
   return nativeImagePath(fromSeam(process), buffer, capacity);
+}
+
+bool Win32Processes::imageIdentity(Handle process, FileIdentity& identity) {
+  return identifyImageFile(fromSeam(process), identity);
+}
+
+std::uint32_t Win32Processes::mappedImagePath(Handle process, char* buffer,
+                                              std::uint32_t capacity) {
+  return imageFilePath(fromSeam(process), buffer, capacity);
 }
 
 Handle Win32Processes::openProcess(ProcessId id, std::uint32_t access) {

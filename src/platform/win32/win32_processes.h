@@ -18,6 +18,8 @@ class Win32Processes : public Processes {
   std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
   bool processStatusAvailable() override;
   std::uint32_t nativeImageFileName(Handle process, char* buffer, std::uint32_t capacity) override;
+  bool imageIdentity(Handle process, FileIdentity& identity) override;
+  std::uint32_t mappedImagePath(Handle process, char* buffer, std::uint32_t capacity) override;
   Handle openProcess(ProcessId id, std::uint32_t access) override;
   bool terminateProcess(Handle process, std::uint32_t exitCode) override;
   std::uint32_t waitForProcess(Handle process, std::uint32_t milliseconds) override;
