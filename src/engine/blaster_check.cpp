@@ -17,7 +17,7 @@ int checkBlasterFile(const char* entryVirusName, const char* path) {
 
   // The file stays open from the examination to the remedy, which acts through that handle.
   WormFile file;
-  if (!file.examine(path)) return 0;
+  if (!file.examine(path) || !file.isTheScannedImage()) return 0;
   const char* virusName = file.record().virusName;
 
   session.statistics.filesInfected += 1;

@@ -113,7 +113,7 @@ void applyMemoryRemedy(const char* entryVirusName, const char* path) {
   // A second has passed since the image was examined: it is removed only through a handle
   // that identifies it again.
   WormFile file;
-  if (!file.examine(path)) {
+  if (!file.examine(path) || !file.isTheScannedImage()) {
     logDeleteFailed(path, entryVirusName);
     return;
   }

@@ -2,6 +2,7 @@
 
 #include "common/bounded_text.h"
 #include "engine/worm_identification.h"
+#include "scan/scan_session.h"
 #include "system/process_backends.h"
 
 namespace {
@@ -29,6 +30,12 @@ bool WormFile::examine(const char* path) {
   if (getPlatformClass() == kPlatformWindows9x) return true;
   if (!takeIdentity() || !isSingleNamedFile(identity_)) record_ = nullptr;
   return record_ != nullptr;
+}
+
+bool WormFile::isTheScannedImage() const {
+  const ScanSession& session = scanSession();
+  if (session.scannedImageKnown == 0) return true;
+  return hasIdentity_ && platform::sameFile(identity_, session.scannedImage);
 }
 
 bool WormFile::takeIdentity() {

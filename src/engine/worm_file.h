@@ -37,6 +37,10 @@ class WormFile {
   // longer passes.
   bool confirmForRemoval();
 
+  // During the memory scan's examination of a process on the NT family: whether this is the very
+  // file the process runs. Always true elsewhere.
+  bool isTheScannedImage() const;
+
   // Lets the file go: a deletion through the handle completes once every handle is closed, and
   // the path calls of the 95/98/Me family find the file open by nobody.
   void close() { file_.reset(); }

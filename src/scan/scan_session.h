@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/file_system.h"
 #include "platform/types.h"
 #include "system/reinfection_verdict.h"
 
@@ -49,6 +50,12 @@ struct ScanSession {
   // Owned by the memory scan.
   int memoryScanPlatform = 0;
   int memoryRestartRequired = 0;
+
+  // While the memory scan examines a process's image on the NT family: the identity of the file
+  // the process's image section maps. A file at the image's path that is another file is not the
+  // process's image, and is neither identified nor removed as it.
+  std::uint8_t scannedImageKnown = 0;
+  platform::FileIdentity scannedImage;
 
   // Set while runScan runs: a scan never starts inside another.
   std::uint8_t scanRunning = 0;

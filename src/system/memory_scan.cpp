@@ -40,6 +40,31 @@ int walkImageAgain(const char* imagePath) {
   return result;
 }
 
+// The file a process runs on the NT family, as its image section maps it, and a path that reaches
+// that file now: not whatever lies at the path the process was started from, where another user
+// may have put another file since, nor an ANSI spelling of a name that the code page cannot
+// write (a best-fit look-alike would name another file). False when it cannot be told: such a
+// process is not examined and never ended.
+bool locateImage(const ProcessRecord& record, char (&path)[platform::kMaxPath],
+                 platform::FileIdentity& image) {
+  platform::Processes& processes = platform::processes();
+  return processes.imageIdentity(record.process.get(), image) &&
+         processes.mappedImagePath(record.process.get(), path, sizeof path) != 0;
+}
+
+// For as long as it lives, what the worm check examines and removes must be the file of `image`.
+class ScannedImageScope {
+ public:
+  explicit ScannedImageScope(const platform::FileIdentity& image) {
+    ScanSession& session = scanSession();
+    session.scannedImage = image;
+    session.scannedImageKnown = 1;
+  }
+  ~ScannedImageScope() { scanSession().scannedImageKnown = 0; }
+  ScannedImageScope(const ScannedImageScope&) = delete;
+  ScannedImageScope& operator=(const ScannedImageScope&) = delete;
+};
+
 // The scan result is that of the last record, as a 16-bit value.
 int asScanResult(int recordResult) { return static_cast<std::int16_t>(recordResult); }
 
@@ -100,10 +125,13 @@ int scanMemoryPsapi() {
   ScanSession& session = scanSession();
   int result = 0;
   for (const ProcessRecord& record : list) {
+    char imagePath[platform::kMaxPath] = {};
+    platform::FileIdentity image;
+    if (!locateImage(record, imagePath, image)) continue;
+    ScannedImageScope scanned(image);
     bool worm = false;
-    result = examineImage(record.imagePath, worm);
+    result = examineImage(imagePath, worm);
     if (!worm) continue;
-    const char* imagePath = record.imagePath;
     setCurrentFinding(session.currentVirusName, imagePath);
 
     // The first termination; a handle that ended its process stays open until the scan ends.
@@ -120,8 +148,8 @@ int scanMemoryPsapi() {
       // that merely shares the name is not the worm's.
       char serviceName[260];
       serviceNameFromPath(imagePath, serviceName);
-      bool wormService = serviceRunsImage(serviceName, imagePath);
-      if (stopServicesByImagePath(imagePath, 1) != 0) {
+      bool wormService = serviceRunsImage(serviceName, imagePath, &image);
+      if (stopServicesByImagePath(imagePath, 1, &image) != 0) {
         if (wormService) removeService(serviceName, 0);
         result = walkImageAgain(imagePath);
         walkedAgain = true;

@@ -46,9 +46,19 @@ const char* serviceNameAt(const unsigned char* buffer, std::size_t size, std::ui
   return reinterpret_cast<const char*>(buffer + at);
 }
 
+// Whether a service's stored binary path names the image: the same text and, when its identity
+// is known, the very file.
+bool namesTheImage(const char* binaryPath, const char* imagePath,
+                   const platform::FileIdentity* image) {
+  if (!text::equalsIgnoringCase(binaryPath, imagePath)) return false;
+  if (image == nullptr) return true;
+  platform::FileIdentity found;
+  return platform::files().identifyPath(binaryPath, found) && platform::sameFile(found, *image);
+}
+
 }  // namespace
 
-int stopServicesByImagePath(const char* imagePath, int stop) {
+int stopServicesByImagePath(const char* imagePath, int stop, const platform::FileIdentity* image) {
   if (imagePath == nullptr) return 0;
   platform::Services& services = platform::services();
   ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
@@ -75,7 +85,7 @@ int stopServicesByImagePath(const char* imagePath, int stop) {
     if (!service) continue;
     char binaryPath[platform::kMaxPath];
     if (!services.queryBinaryPath(service.get(), binaryPath, sizeof binaryPath) ||
-        !text::equalsIgnoringCase(binaryPath, imagePath)) {
+        !namesTheImage(binaryPath, imagePath, image)) {
       continue;
     }
     if (stop == 1 && stopAndWait(service.get())) ++stopped;
@@ -100,7 +110,8 @@ int removeService(const char* name, int stopFirst) {
   return services.deleteService(service.get()) ? 1 : 0;
 }
 
-bool serviceRunsImage(const char* name, const char* imagePath) {
+bool serviceRunsImage(const char* name, const char* imagePath,
+                      const platform::FileIdentity* image) {
   if (name == nullptr || imagePath == nullptr) return false;
   platform::Services& services = platform::services();
   ScopedServiceHandle manager(services.openManager(platform::kManagerEnumerate));
@@ -109,5 +120,5 @@ bool serviceRunsImage(const char* name, const char* imagePath) {
       services.openService(manager.get(), name, platform::kServiceQueryAndStop));
   char binaryPath[platform::kMaxPath];
   return service && services.queryBinaryPath(service.get(), binaryPath, sizeof binaryPath) &&
-         text::equalsIgnoringCase(binaryPath, imagePath);
+         namesTheImage(binaryPath, imagePath, image);
 }

@@ -10,30 +10,34 @@ namespace {
 // copy in another user's session does not count.
 constexpr char kMarkName[] = "Vandrel.Ver4.0.Running";
 
-// The full path of the image of process `id`, as the platform's process list names it.
-bool imagePathOf(platform::ProcessId id, char (&path)[platform::kMaxPath]) {
+// The full path of the image of process `id` on the 95/98/Me family, whose ToolHelp entries name
+// the whole path of each image.
+bool imagePathOn9x(platform::ProcessId id, char (&path)[platform::kMaxPath]) {
   platform::Processes& processes = platform::processes();
-  if (getPlatformClass() == kPlatformWindows9x) {
-    // The family's ToolHelp entries name the whole path of each image.
-    platform::ScopedSnapshot snapshot(processes.createProcessSnapshot());
-    platform::ProcessEntry entry;
-    if (!snapshot || !processes.firstProcess(snapshot.get(), entry)) return false;
-    do {
-      if (entry.id == id) return text::copy(path, entry.exeFile);
-    } while (processes.nextProcess(snapshot.get(), entry));
-    return false;
-  }
-  platform::ScopedProcess process(
-      processes.openProcess(id, platform::kProcessQueryInformation | platform::kProcessVmRead));
-  return process && readImagePath(process.get(), path, sizeof path) != 0;
+  platform::ScopedSnapshot snapshot(processes.createProcessSnapshot());
+  platform::ProcessEntry entry;
+  if (!snapshot || !processes.firstProcess(snapshot.get(), entry)) return false;
+  do {
+    if (entry.id == id) return text::copy(path, entry.exeFile);
+  } while (processes.nextProcess(snapshot.get(), entry));
+  return false;
 }
 
-// Whether process `id` runs this program's own file: both paths lead to one file.
+// Whether process `id` runs this program's own file. On the NT family the file is the one its
+// image section maps, which no process can claim by writing a path into its own memory.
 bool runsThisProgram(platform::ProcessId id, const platform::FileIdentity& ownImage) {
-  char image[platform::kMaxPath] = {};
   platform::FileIdentity identity;
-  return imagePathOf(id, image) && isOnFixedDrive(image) &&
-         platform::files().identifyPath(image, identity) && platform::sameFile(identity, ownImage);
+  if (getPlatformClass() == kPlatformWindows9x) {
+    char image[platform::kMaxPath] = {};
+    return imagePathOn9x(id, image) && isOnFixedDrive(image) &&
+           platform::files().identifyPath(image, identity) &&
+           platform::sameFile(identity, ownImage);
+  }
+  platform::Processes& processes = platform::processes();
+  platform::ScopedProcess process(
+      processes.openProcess(id, platform::kProcessQueryInformation | platform::kProcessVmRead));
+  return process && processes.imageIdentity(process.get(), identity) &&
+         platform::sameFile(identity, ownImage);
 }
 
 }  // namespace

@@ -46,6 +46,25 @@ TEST_F(ServiceControlTest, OnlyTheWholeBinaryPathMatchesInAnyLetterCase) {
   }
 }
 
+// The worm's image is known by its identity: a service whose binary path names the same text but
+// leads to another file now (a folder swapped by another user) is neither stopped nor deleted.
+TEST_F(ServiceControlTest, WithTheImagesIdentityOnlyServicesThatLeadToThatFileMatch) {
+  sim.files.addFile(kWorm, "MZ the worm");
+  sim.files.addFile(R"(C:\OTHER\innocent.exe)", "MZ another program");
+  platform::FileIdentity worm, innocent;
+  ASSERT_TRUE(sim.files.identifyPath(kWorm, worm));
+  ASSERT_TRUE(sim.files.identifyPath(R"(C:\OTHER\innocent.exe)", innocent));
+  sim.services.addService("msblast", kWorm);
+
+  EXPECT_EQ(stopServicesByImagePath(kWorm, 1, &innocent), 0);
+  EXPECT_FALSE(serviceRunsImage("msblast", kWorm, &innocent));
+  EXPECT_EQ(sim.services.stateOf("msblast"), kServiceRunning);
+
+  EXPECT_TRUE(serviceRunsImage("msblast", kWorm, &worm));
+  EXPECT_EQ(stopServicesByImagePath(kWorm, 1, &worm), 1);
+  EXPECT_EQ(sim.services.stateOf("msblast"), kServiceStopped);
+}
+
 TEST_F(ServiceControlTest, AServiceThatRefusesToStopIsMatchedButNotCountedAsStopped) {
   sim.services.addService("Stubborn", kWorm);
   sim.services.refuseStop("Stubborn");
