@@ -11,6 +11,7 @@
 #include "common/console_output.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
+#include "scan/not_examined.h"
 #include "scan/scan_exit_status.h"
 #include "scan/scan_session.h"
 
@@ -36,7 +37,11 @@ const char kUsage[] =
     "  3  the scan could not run\n"
     "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
     "     worm process that could not be ended ends the scan before the file walk)\n"
-    "  4  not everything was examined: the scan was ended with Ctrl-C or Ctrl-Break\n"
+    "  4  not everything in scope was examined: the scan was ended with Ctrl-C or\n"
+    "     Ctrl-Break, or a folder could not be listed, a file could not be opened, a path\n"
+    "     was too long, or a link or reparse point was met (each named on standard error;\n"
+    "     files that other programs hold open without sharing are named, but alone do not\n"
+    "     change the status)\n"
     "  1  worm found, every identified file deleted, no restart needed\n"
     "  0  no worm found, everything examined\n";
 
@@ -47,6 +52,25 @@ BOOL WINAPI endScanOnInterrupt(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   scanSession().scanTerminated = 1;
   return TRUE;
+}
+
+void nameNotExamined(const char* object, const char* reason) {
+  console::print(Stream::kError, "vandrel-cli: not examined: %s: %s\n", object, reason);
+}
+
+// After the statistics: how much of the scope was not examined, when anything was.
+void sayWhatWasNotExamined(const ScanStatistics& statistics) {
+  if (statistics.notExamined > 0) {
+    console::print(Stream::kError,
+                   "vandrel-cli: %d objects in the scan's scope were not examined (named above)\n",
+                   statistics.notExamined);
+  }
+  if (statistics.heldByOtherPrograms > 0) {
+    console::print(Stream::kError,
+                   "vandrel-cli: %d files held open by other programs were not examined (named "
+                   "above)\n",
+                   statistics.heldByOtherPrograms);
+  }
 }
 
 }  // namespace
@@ -85,9 +109,11 @@ int main(int argc, char** argv) {
   text::copy(session.scanTarget, "C:");
   session.scanTerminated = 0;
   SetConsoleCtrlHandler(endScanOnInterrupt, TRUE);
+  watchNotExamined(nameNotExamined);
   runScan();
   console::print(Stream::kOutput, "%s\n", session.statusText);
   console::flush(Stream::kOutput);
+  sayWhatWasNotExamined(session.statistics);
   DestroyWindow(logWindow);
   return scanExitStatus(session);
 }

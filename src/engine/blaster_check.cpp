@@ -4,6 +4,7 @@
 #include "engine/file_remedy.h"
 #include "engine/registry_cleanup.h"
 #include "engine/worm_file.h"
+#include "scan/not_examined.h"
 #include "scan/scan_session.h"
 
 int checkBlasterFile(const char* entryVirusName, const char* path) {
@@ -17,7 +18,17 @@ int checkBlasterFile(const char* entryVirusName, const char* path) {
 
   // The file stays open from the examination to the remedy, which acts through that handle.
   WormFile file;
-  if (!file.examine(path) || !file.isTheScannedImage()) return 0;
+  if (!file.examine(path)) {
+    platform::OpenFailure failure = file.openFailure();
+    // The file walk names what it could not open; a process image that cannot be read is the
+    // memory scan's to pass over.
+    if (session.inMemoryScan == 0 && failure != platform::OpenFailure::kNone) {
+      bool held = failure == platform::OpenFailure::kInUse;
+      noteNotExamined(path, held ? "held open by another program" : "it cannot be opened", held);
+    }
+    return 0;
+  }
+  if (!file.isTheScannedImage()) return 0;
   const char* virusName = file.record().virusName;
 
   session.statistics.filesInfected += 1;

@@ -19,11 +19,15 @@ bool WormFile::examine(const char* path) {
   platform::FileSystem& files = platform::files();
   record_ = nullptr;
   hasIdentity_ = false;
+  openFailure_ = platform::OpenFailure::kNone;
   if (!text::copy(path_, path)) return false;
   file_.reset(files.openForRemoval(path));
   removable_ = file_.valid();
   if (!removable_) file_.reset(files.openForReading(path));
-  if (!file_) return false;
+  if (!file_) {
+    openFailure_ = files.lastOpenFailure();
+    return false;
+  }
   record_ = identifyOpenFile(file_.get());
   if (record_ == nullptr) return false;
   // The 95/98/Me family has neither links nor a boundary between users; it keeps to the path.

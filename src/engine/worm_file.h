@@ -19,6 +19,10 @@ class WormFile {
   // that is not theirs.
   bool examine(const char* path);
 
+  // After examine() returned false: why the file could not be opened to be examined
+  // (OpenFailure::kNone when it was opened, and is no worm file or could not be read).
+  platform::OpenFailure openFailure() const { return openFailure_; }
+
   // The path the file was reached by, and the record it matched (after examine() succeeded).
   const char* path() const { return path_; }
   const WormSignature& record() const { return *record_; }
@@ -54,4 +58,5 @@ class WormFile {
   bool removable_ = false;
   bool hasIdentity_ = false;
   platform::FileIdentity identity_;
+  platform::OpenFailure openFailure_ = platform::OpenFailure::kNone;
 };

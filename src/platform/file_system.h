@@ -42,9 +42,22 @@ constexpr std::uint32_t kDriveRemovable = 2;
 constexpr std::uint32_t kDriveFixed = 3;
 constexpr std::uint32_t kDriveRemote = 4;
 
+// Why an opening or a search last failed.
+enum class OpenFailure : std::uint8_t {
+  kNone,      // it did not fail
+  kNotFound,  // nothing is there, or nothing matched the pattern
+  kInUse,     // another program holds it open without sharing it
+  kOther,     // refused, damaged, a limit met, or anything else
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // Why the last findFirst, openForReading or openForRemoval returned kNoHandle (kNone after one
+  // that succeeded). An implementation that cannot tell says kOther: a failure it cannot explain
+  // is never taken for "nothing there".
+  virtual OpenFailure lastOpenFailure() { return OpenFailure::kOther; }
 
   // Starts a search on a pattern such as "C:\WINDOWS\*.*" and fills `entry` with the first match.
   // Returns kNoHandle when nothing matches or the folder cannot be listed; `entry` is then

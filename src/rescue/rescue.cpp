@@ -16,6 +16,7 @@
 #include "platform/os.h"
 #include "rescue/rescue_options.h"
 #include "scan/directory_walker.h"
+#include "scan/not_examined.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
 #include "scan/scan_session.h"
@@ -60,6 +61,26 @@ std::vector<std::string> walkPatterns(const Installation& installation) {
 }
 
 // Walks every pattern; false when one was too long to walk (it is named on `errors`).
+// Where the objects the walk cannot examine are named: the run's error stream.
+std::FILE* notExaminedStream = nullptr;
+
+void nameNotExamined(const char* object, const char* reason) {
+  if (notExaminedStream != nullptr) say(notExaminedStream, "not examined: %s: %s", object, reason);
+}
+
+// After the statistics: how much of the scope was not examined, when anything was.
+void sayWhatWasNotExamined(std::FILE* errors) {
+  const ScanStatistics& statistics = scanSession().statistics;
+  if (statistics.notExamined > 0) {
+    say(errors, "%d objects in the scan's scope were not examined (named above)",
+        statistics.notExamined);
+  }
+  if (statistics.heldByOtherPrograms > 0) {
+    say(errors, "%d files held open by other programs were not examined (named above)",
+        statistics.heldByOtherPrograms);
+  }
+}
+
 bool walkScope(const Installation& installation, std::FILE* errors) {
   bool everyWalk = true;
   for (const std::string& pattern : walkPatterns(installation)) {
@@ -161,9 +182,14 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   session.scanTerminated = 0;
   // Nothing runs offline: no memory scan, and every file the walk meets is counted.
   session.inMemoryScan = 0;
+  notExaminedStream = errors;
+  watchNotExamined(nameNotExamined);
   if (!walkScope(installation, errors)) somethingNotCleaned = true;
+  watchNotExamined(nullptr);
+  notExaminedStream = nullptr;
   writeScanSummary();
   writeReinfectionVerdict();
+  sayWhatWasNotExamined(errors);
 
   sayProblems(errors, hives.problems(), problemsBeforeScan);
   if (hives.problems().size() > problemsBeforeScan) somethingNotCleaned = true;

@@ -27,13 +27,16 @@ const char kRescueUsage[] =
     "  --no-backup  keep no copy of the replaced hives\n"
     "  --help       show this text\n"
     "\n"
-    "Exit status:\n"
-    "  0  no worm found, and everything could be examined\n"
-    "  1  worm found, every identified file deleted and the registry cleaned\n"
+    "Exit status (the first that applies, in this order: 3, 2, 4, 1, 0):\n"
+    "  3  nothing was done: ROOT is missing, not a Windows installation, or mounted read-only\n"
+    "     (--dry-run runs on a read-only mount), or the command line is wrong\n"
     "  2  a file could not be deleted, or something was not cleaned: a hive that could not be\n"
     "     opened or written, a Windows 95/98/Me registry, an interrupted run\n"
-    "  3  nothing was done: ROOT is missing, not a Windows installation, or mounted read-only\n"
-    "     (--dry-run runs on a read-only mount), or the command line is wrong\n";
+    "  4  not everything in scope was examined: a folder that could not be listed, a file\n"
+    "     that could not be opened, a path too long, a link or reparse point (never followed);\n"
+    "     each is named on standard error\n"
+    "  1  worm found, every identified file deleted and the registry cleaned\n"
+    "  0  no worm found, and everything could be examined\n";
 
 bool parseRescueOptions(const std::vector<std::string>& arguments, RescueOptions& options,
                         std::string& problem) {

@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/file_system.h"
 #include "scan/message_pump.h"
+#include "scan/not_examined.h"
 #include "scan/path_display.h"
 #include "scan/scan_log.h"
 #include "scan/scan_session.h"
@@ -90,6 +91,22 @@ void noteProgramFilesOfDriveRoot(const char* pattern) {
   text::append(session.programFilesPath, "\\*.*");
 }
 
+bool isLink(const platform::FindEntry& entry) {
+  return (entry.attributes & platform::kAttributeReparsePoint) != 0;
+}
+
+// A folder that could not be listed, named by its pattern's folder part. A search that matched
+// nothing is an empty folder, not a failure.
+void noteUnlistedFolder(const char* pattern) {
+  platform::OpenFailure failure = platform::files().lastOpenFailure();
+  if (failure == platform::OpenFailure::kNotFound) return;
+  char folder[kWorkBufferSize];
+  text::copy(folder, pattern);
+  char* last = std::strrchr(folder, '\\');
+  if (last != nullptr) *last = '\0';
+  noteNotExamined(folder, "the folder cannot be listed");
+}
+
 bool pumpAndCheckTerminated() {
   pumpScanMessages();
   return scanSession().scanTerminated == 1;
@@ -101,7 +118,10 @@ PassEnd walkFiles(const char* pattern) {
   ScanSession& session = scanSession();
   platform::FindEntry entry;
   platform::ScopedSearch search(platform::files().findFirst(pattern, entry));
-  if (!search) return PassEnd::Completed;
+  if (!search) {
+    noteUnlistedFolder(pattern);
+    return PassEnd::Completed;
+  }
   do {
     if (pumpAndCheckTerminated()) return PassEnd::Terminated;
 
@@ -113,11 +133,19 @@ PassEnd walkFiles(const char* pattern) {
         joinPath(fullPath, pattern, prefixLength, name != nullptr ? name : entry.fileName, "");
     showEntryOnStatusLine(fullPath);
 
-    if (!isDirectory(entry) && pathFits) {
+    if (!isDirectory(entry) && !pathFits) {
+      noteNotExamined(fullPath, "its path is too long");
+    } else if (!isDirectory(entry)) {
       ++session.statistics.filesScanned;
       // A file that no name reaches is counted and shown, never examined under a name that
-      // leads elsewhere.
-      if (name != nullptr) offerToChecks(fullPath);
+      // leads elsewhere; nor is a link or reparse point, which is not acted on through its name.
+      if (name == nullptr) {
+        noteNotExamined(fullPath, "no name of it can be reached from its folder");
+      } else if (isLink(entry)) {
+        noteNotExamined(fullPath, "a link or reparse point, not followed");
+      } else {
+        offerToChecks(fullPath);
+      }
     }
 
     if (pumpAndCheckTerminated()) return PassEnd::Terminated;
@@ -173,16 +201,26 @@ int walkDirectory(const char* pattern) {
   if (!search) return session.statistics.filesScanned;
   do {
     if (pumpAndCheckTerminated()) return 0;
-    // A junction or symbolic link can lead outside the scan's scope or back into itself.
-    const char* name = reachableName(entry);
-    if (!isDirectory(entry) || isDotEntry(entry.fileName) || name == nullptr ||
-        (entry.attributes & platform::kAttributeReparsePoint) != 0) {
-      continue;
-    }
+    if (!isDirectory(entry) || isDotEntry(entry.fileName)) continue;
     int prefixLength = folderPrefixLength(pattern);
     if (prefixLength < 0) return kWalkPatternError;
+    // A junction or symbolic link can lead outside the scan's scope or back into itself.
+    const char* name = reachableName(entry);
     char nextPattern[kWorkBufferSize];
-    if (!joinPath(nextPattern, pattern, prefixLength, name, "\\*.*")) continue;
+    bool fits =
+        joinPath(nextPattern, pattern, prefixLength, name != nullptr ? name : entry.fileName, "");
+    if (name == nullptr) {
+      noteNotExamined(nextPattern, "no name of the folder can be reached from its parent");
+      continue;
+    }
+    if (isLink(entry)) {
+      noteNotExamined(nextPattern, "a junction or folder link, not followed");
+      continue;
+    }
+    if (!fits || !joinPath(nextPattern, pattern, prefixLength, name, "\\*.*")) {
+      noteNotExamined(nextPattern, "its path is too long");
+      continue;
+    }
     if (std::strstr(nextPattern, "\\Program Files\\") != nullptr) session.programFilesWalked = 1;
     if (walkDirectory(nextPattern) == kWalkPatternError) return kWalkPatternError;
   } while (platform::files().findNext(search.get(), entry));

@@ -29,6 +29,8 @@ int scanExitStatus(const ScanSession& session) {
     bool allDeleted = statistics.filesDeleted >= statistics.filesInfected;
     status = allDeleted && !restartNeeded ? kExitRemoved : kExitNeedsAttention;
   }
-  if (session.scanTerminated != 0) status = graverExitStatus(status, kExitNotAllExamined);
+  if (session.scanTerminated != 0 || statistics.notExamined > 0) {
+    status = graverExitStatus(status, kExitNotAllExamined);
+  }
   return status;
 }

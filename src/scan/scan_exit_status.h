@@ -9,10 +9,14 @@ constexpr int kExitRemoved = 1;         // worm found, every identified file del
 constexpr int kExitNeedsAttention = 2;  // a file could not be deleted, or a restart is needed
 constexpr int kExitCouldNotRun = 3;     // the scan could not run
 constexpr int kExitNotAllExamined = 4;  // not everything in scope was examined (an interrupted
-                                        // scan, ...), and nothing found was left behind
+                                        // scan, a folder that cannot be listed, a file that
+                                        // cannot be opened, a link, a path too long, ...), and
+                                        // nothing found was left behind
 
-// The status of the scan recorded in `session`. A scan that ended before it had examined
-// everything is never clean or removed: what it did not reach may hold the worm.
+// The status of the scan recorded in `session`. A scan that did not examine everything in its
+// scope is never clean or removed: what it did not reach may hold the worm. Files that other
+// programs hold open without sharing are named but do not alone change the status: on a running
+// system the registry's own files are always held so.
 int scanExitStatus(const ScanSession& session);
 
 // The graver of two statuses: could not run, then needs attention, then not everything

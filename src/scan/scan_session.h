@@ -20,6 +20,10 @@ struct ScanStatistics {
   int filesScanned = 0;
   int filesInfected = 0;
   int filesDeleted = 0;
+  // Objects of the scope the walk met and could not examine, and files it could not examine
+  // because another program held them open without sharing.
+  int notExamined = 0;
+  int heldByOtherPrograms = 0;
 };
 
 struct ScanSession {
@@ -56,6 +60,9 @@ struct ScanSession {
   // process's image, and is neither identified nor removed as it.
   std::uint8_t scannedImageKnown = 0;
   platform::FileIdentity scannedImage;
+
+  // Who is told of each object of the scope that is not examined (null: nobody).
+  void (*notExaminedObserver)(const char* object, const char* reason) = nullptr;
 
   // Set while runScan runs: a scan never starts inside another.
   std::uint8_t scanRunning = 0;

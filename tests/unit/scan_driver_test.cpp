@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "scan/scan_driver.h"
+#include "scan/not_examined.h"
 #include "scan/scan_exit_status.h"
 #include "sim_fixture.h"
 #include "specimens/version_image.h"
@@ -90,6 +93,47 @@ TEST_F(ScanDriverTest, AMessageThatWouldStartAScanDuringTheScanStartsNothing) {
   EXPECT_EQ(nestedResults, 1);
   EXPECT_EQ(written, statistics(5, 0, 0));
   EXPECT_EQ(scanSession().scanRunning, 0);
+}
+
+// Whatever in the scope the walk cannot examine is named with its reason and counted, and the
+// console status never says "clean" then. A file another program holds is named and counted
+// apart, and alone changes nothing.
+TEST_F(ScanDriverTest, WhatCannotBeExaminedIsNamedCountedAndNeverCalledClean) {
+  static std::vector<std::string> named;
+  named.clear();
+  watchNotExamined([](const char* object, const char* reason) {
+    named.push_back(std::string(object) + ": " + reason);
+  });
+  sim.files.addFile(R"(C:\WINDOWS\pagefile.sys)");
+  sim.files.inject(sim::FileFault::InUse, R"(C:\WINDOWS\pagefile.sys)");
+  runScan();
+  EXPECT_EQ(named, Strings{R"(C:\WINDOWS\pagefile.sys: held open by another program)"});
+  EXPECT_EQ(scanSession().statistics.heldByOtherPrograms, 1);
+  EXPECT_EQ(scanExitStatus(scanSession()), kExitClean);
+
+  resetScanSessionForTest();
+  scanSession().scanDialogWindow = window;
+  watchNotExamined([](const char* object, const char* reason) {
+    named.push_back(std::string(object) + ": " + reason);
+  });
+  named.clear();
+  sim.files.addFile(R"(C:\WINDOWS\locked.exe)");
+  sim.files.inject(sim::FileFault::Open, R"(C:\WINDOWS\locked.exe)");
+  sim.files.addFile(R"(C:\WINDOWS\CLOSED\inside.exe)");
+  sim.files.inject(sim::FileFault::List, R"(C:\WINDOWS\CLOSED)");
+  sim.files.addFile(R"(C:\WINDOWS\compressed.exe)", "", platform::kAttributeReparsePoint);
+  sim.files.addFile(R"(C:\TEMP\LINKED\inside.exe)");
+  sim.files.addFolder(R"(C:\TEMP\LINKED)", platform::kAttributeReparsePoint);
+  runScan();
+  std::sort(named.begin(), named.end());
+  EXPECT_EQ(named, (Strings{R"(C:\TEMP\\LINKED: a junction or folder link, not followed)",
+                            R"(C:\WINDOWS\CLOSED: the folder cannot be listed)",
+                            R"(C:\WINDOWS\compressed.exe: a link or reparse point, not followed)",
+                            R"(C:\WINDOWS\locked.exe: it cannot be opened)",
+                            R"(C:\WINDOWS\pagefile.sys: held open by another program)"}));
+  EXPECT_EQ(scanSession().statistics.notExamined, 4);
+  EXPECT_EQ(scanExitStatus(scanSession()), kExitNotAllExamined);
+  watchNotExamined(nullptr);
 }
 
 TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {

@@ -192,24 +192,40 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
   }
 }
 
+Handle OfflineFileSystem::noteOpening(Handle handle) {
+  if (handle != kNoHandle) {
+    lastOpenFailure_ = OpenFailure::kNone;
+  } else if (errno == ENOENT || errno == ENOTDIR) {
+    lastOpenFailure_ = OpenFailure::kNotFound;
+  } else {
+    // Refused, a link, a descriptor or memory limit met, a damaged folder: not "nothing there".
+    lastOpenFailure_ = OpenFailure::kOther;
+  }
+  return handle;
+}
+
 Handle OfflineFileSystem::findFirst(const char* pattern, FindEntry& entry) {
+  errno = ENOENT;
   const char* separator = pattern != nullptr ? std::strrchr(pattern, '\\') : nullptr;
-  if (separator == nullptr || separator[1] == '\0') return kNoHandle;
+  if (separator == nullptr || separator[1] == '\0') return noteOpening(kNoHandle);
   std::string relative;
-  if (!relativeToDriveC(std::string(pattern, separator).c_str(), relative)) return kNoHandle;
+  if (!relativeToDriveC(std::string(pattern, separator).c_str(), relative)) {
+    return noteOpening(kNoHandle);
+  }
 
   auto search = std::make_unique<Search>();
   search->listed = listingOf(relative);
-  if (!search->listed) return kNoHandle;
+  if (!search->listed) return noteOpening(kNoHandle);
   search->mask = separator + 1;
   search->everything = matchesEveryName(search->mask.c_str());
   if (!nextMatch(*search, entry)) {
     findCloseListing(std::move(search->listed));
-    return kNoHandle;
+    errno = ENOENT;
+    return noteOpening(kNoHandle);
   }
   Handle handle = nextHandle();
   searches_.emplace(handle, std::move(search));
-  return handle;
+  return noteOpening(handle);
 }
 
 bool OfflineFileSystem::findNext(Handle search, FindEntry& entry) {
@@ -288,9 +304,15 @@ Handle OfflineFileSystem::openFile(const char* path, bool forRemoval) {
   return handle;
 }
 
-Handle OfflineFileSystem::openForReading(const char* path) { return openFile(path, false); }
+Handle OfflineFileSystem::openForReading(const char* path) {
+  errno = ENOENT;
+  return noteOpening(openFile(path, false));
+}
 
-Handle OfflineFileSystem::openForRemoval(const char* path) { return openFile(path, true); }
+Handle OfflineFileSystem::openForRemoval(const char* path) {
+  errno = ENOENT;
+  return noteOpening(openFile(path, true));
+}
 
 OfflineFileSystem::OpenFile* OfflineFileSystem::fileFor(Handle file) {
   auto it = files_.find(file);

@@ -41,6 +41,7 @@ class OfflineFileSystem : public FileSystem {
   // Listings: the names as on disk, without "." and ".."; folders carry kAttributeDirectory,
   // symbolic links kAttributeReparsePoint (never entered, never opened), and a name that
   // Windows could not hold (a backslash in it, say) is marked as not exact, with no short name.
+  OpenFailure lastOpenFailure() override { return lastOpenFailure_; }
   Handle findFirst(const char* pattern, FindEntry& entry) override;
   bool findNext(Handle search, FindEntry& entry) override;
   void findClose(Handle search) override;
@@ -92,6 +93,10 @@ class OfflineFileSystem : public FileSystem {
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 
  private:
+  // Notes the outcome of an opening or search, from errno when it failed, and returns `handle`.
+  Handle noteOpening(Handle handle);
+
+  OpenFailure lastOpenFailure_ = OpenFailure::kNone;
   struct Listed;
   struct Search;
   struct OpenFile;

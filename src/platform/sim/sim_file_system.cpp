@@ -8,6 +8,8 @@
 
 namespace sim {
 
+using platform::OpenFailure;
+
 struct SimFileData {
   std::string bytes;
   std::uint32_t attributes = platform::kAttributeArchive;
@@ -388,12 +390,15 @@ std::string SimFileSystem::dump() const {
 platform::Handle SimFileSystem::findFirst(const char* pattern, platform::FindEntry& entry) {
   std::string text = absolutePath(pattern);
   std::size_t slash = text.find_last_of("\\/");
-  if (slash == std::string::npos) return platform::kNoHandle;
+  if (slash == std::string::npos) return noteOpening(platform::kNoHandle, OpenFailure::kNotFound);
   std::string folderKey = resolve(text.substr(0, slash));
   std::string mask = text.substr(slash + 1);
   auto folder = nodes_.find(folderKey);
-  if (folder == nodes_.end() || !folder->second.folder || faulty(FileFault::List, folderKey)) {
-    return platform::kNoHandle;
+  if (folder == nodes_.end() || !folder->second.folder) {
+    return noteOpening(platform::kNoHandle, OpenFailure::kNotFound);
+  }
+  if (faulty(FileFault::List, folderKey)) {
+    return noteOpening(platform::kNoHandle, OpenFailure::kOther);
   }
 
   Search search;
@@ -419,13 +424,13 @@ platform::Handle SimFileSystem::findFirst(const char* pattern, platform::FindEnt
     text::copy(found.alternateName, child.alternateName.c_str());
     search.entries.push_back(found);
   }
-  if (search.entries.empty()) return platform::kNoHandle;
+  if (search.entries.empty()) return noteOpening(platform::kNoHandle, OpenFailure::kNotFound);
 
   entry = search.entries[0];
   search.next = 1;
   platform::Handle handle = handles_.open("search " + text);
   searches_.emplace(handle, std::move(search));
-  return handle;
+  return noteOpening(handle, OpenFailure::kNone);
 }
 
 bool SimFileSystem::findNext(platform::Handle handle, platform::FindEntry& entry) {
@@ -455,10 +460,12 @@ platform::Handle SimFileSystem::openNode(const std::string& key, Node& node, boo
 platform::Handle SimFileSystem::openForReading(const char* path) {
   std::string key = resolve(path);
   auto it = nodes_.find(key);
-  if (it == nodes_.end() || it->second.folder || faulty(FileFault::Open, key)) {
-    return platform::kNoHandle;
+  if (it == nodes_.end()) return noteOpening(platform::kNoHandle, OpenFailure::kNotFound);
+  if (faulty(FileFault::InUse, key)) return noteOpening(platform::kNoHandle, OpenFailure::kInUse);
+  if (it->second.folder || faulty(FileFault::Open, key)) {
+    return noteOpening(platform::kNoHandle, OpenFailure::kOther);
   }
-  return openNode(key, it->second, false);
+  return noteOpening(openNode(key, it->second, false), OpenFailure::kNone);
 }
 
 SimFileSystem::OpenFile* SimFileSystem::opened(platform::Handle handle) {
@@ -544,14 +551,17 @@ bool SimFileSystem::deleteFile(const char* path) {
 }
 
 platform::Handle SimFileSystem::openForRemoval(const char* path) {
-  if (!ntFamily_) return platform::kNoHandle;
+  if (!ntFamily_) return noteOpening(platform::kNoHandle, OpenFailure::kOther);
   std::string key = resolve(path, false);
   auto it = nodes_.find(key);
-  if (it == nodes_.end() || it->second.folder || faulty(FileFault::Open, key) ||
-      faulty(FileFault::Delete, key) || it->second.data->holders > 0) {
-    return platform::kNoHandle;
+  if (it == nodes_.end()) return noteOpening(platform::kNoHandle, OpenFailure::kNotFound);
+  if (faulty(FileFault::InUse, key) || (!it->second.folder && it->second.data->holders > 0)) {
+    return noteOpening(platform::kNoHandle, OpenFailure::kInUse);
   }
-  return openNode(key, it->second, true);
+  if (it->second.folder || faulty(FileFault::Open, key) || faulty(FileFault::Delete, key)) {
+    return noteOpening(platform::kNoHandle, OpenFailure::kOther);
+  }
+  return noteOpening(openNode(key, it->second, true), OpenFailure::kNone);
 }
 
 platform::FileIdentity SimFileSystem::identityOf(const std::string& key,

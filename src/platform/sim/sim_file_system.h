@@ -19,7 +19,8 @@ namespace sim {
 
 enum class FileFault {
   List,             // a search in this folder fails
-  Open,             // the file cannot be opened for reading
+  Open,             // the file cannot be opened for reading (access denied)
+  InUse,            // the file is held open by another program that shares nothing
   Length,           // its length cannot be had
   Read,             // reads fail
   SetAttributes,    // its attributes cannot be changed
@@ -100,6 +101,7 @@ class SimFileSystem : public platform::FileSystem {
   std::string dump() const;
 
   // platform::FileSystem
+  platform::OpenFailure lastOpenFailure() override { return lastOpenFailure_; }
   platform::Handle findFirst(const char* pattern, platform::FindEntry& entry) override;
   bool findNext(platform::Handle search, platform::FindEntry& entry) override;
   void findClose(platform::Handle search) override;
@@ -136,6 +138,13 @@ class SimFileSystem : public platform::FileSystem {
   int remoteLookups() const { return remoteLookups_; }
 
  private:
+  // Notes the outcome of an opening or search and returns `handle`.
+  platform::Handle noteOpening(platform::Handle handle, platform::OpenFailure failure) {
+    lastOpenFailure_ = handle != platform::kNoHandle ? platform::OpenFailure::kNone : failure;
+    return handle;
+  }
+  platform::OpenFailure lastOpenFailure_ = platform::OpenFailure::kNone;
+
   // One name in a folder: a folder, a file, or a link (to a folder or a file).
   struct Node {
     std::string name;  // as listed

@@ -69,21 +69,44 @@ DWORD capacityOf(std::size_t capacity) {
 
 }  // namespace
 
+Handle Win32FileSystem::noteOpening(HANDLE opened) {
+  if (opened != INVALID_HANDLE_VALUE && opened != nullptr) {
+    lastOpenFailure_ = OpenFailure::kNone;
+    return toSeam(opened);
+  }
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_NO_MORE_FILES:
+      lastOpenFailure_ = OpenFailure::kNotFound;
+      break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      lastOpenFailure_ = OpenFailure::kInUse;
+      break;
+    default:
+      lastOpenFailure_ = OpenFailure::kOther;
+      break;
+  }
+  return kNoHandle;
+}
+
 Handle Win32FileSystem::findFirst(const char* pattern, FindEntry& entry) {
   if (!ntFamily()) {
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(pattern, &data);
-    if (search == INVALID_HANDLE_VALUE) return kNoHandle;
-    fill(entry, data);
-    return toSeam(search);
+    Handle search = noteOpening(FindFirstFileA(pattern, &data));
+    if (search != kNoHandle) fill(entry, data);
+    return search;
   }
   WCHAR widePattern[kMaxPath];
-  if (!widen(pattern, widePattern, kMaxPath)) return kNoHandle;
+  if (!widen(pattern, widePattern, kMaxPath)) {
+    lastOpenFailure_ = OpenFailure::kOther;
+    return kNoHandle;
+  }
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW(widePattern, &data);
-  if (search == INVALID_HANDLE_VALUE) return kNoHandle;
-  fill(entry, data);
-  return toSeam(search);
+  Handle search = noteOpening(FindFirstFileW(widePattern, &data));
+  if (search != kNoHandle) fill(entry, data);
+  return search;
 }
 
 bool Win32FileSystem::findNext(Handle search, FindEntry& entry) {
@@ -114,9 +137,8 @@ bool Win32FileSystem::isReadable(const char* path) { return exists(path); }
 Handle Win32FileSystem::openForReading(const char* path) {
   // Others may go on reading, writing and, where the system knows it, deleting: the check must
   // never be why a file stays.
-  HANDLE file = CreateFileA(path, GENERIC_READ, sharingWithEveryone(), nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  return toSeam(file);
+  return noteOpening(CreateFileA(path, GENERIC_READ, sharingWithEveryone(), nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::int64_t Win32FileSystem::fileLength(Handle file) {
@@ -157,14 +179,17 @@ bool Win32FileSystem::deleteAtRestart(const char* path) {
 
 Handle Win32FileSystem::openForRemoval(const char* path) {
   // The 95/98/Me family can neither share deletion nor change a file through a handle.
-  if (!ntFamily()) return kNoHandle;
+  if (!ntFamily()) {
+    lastOpenFailure_ = OpenFailure::kOther;
+    return kNoHandle;
+  }
   // A link or junction at the file's own name is opened itself, never followed: what is removed
   // is what lies at the name. NT 4.0 has no reparse points and may refuse the flag.
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
   if (ntFamilyFrom2000()) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   HANDLE file = CreateFileA(path, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES,
                             sharingWithEveryone(), nullptr, OPEN_EXISTING, flags, nullptr);
-  return toSeam(unlessFolder(file));
+  return noteOpening(unlessFolder(file));
 }
 
 bool Win32FileSystem::identify(Handle file, FileIdentity& identity) {

@@ -7,6 +7,7 @@ namespace platform::win32 {
 
 class Win32FileSystem : public FileSystem {
  public:
+  OpenFailure lastOpenFailure() override { return lastOpenFailure_; }
   Handle findFirst(const char* pattern, FindEntry& entry) override;
   bool findNext(Handle search, FindEntry& entry) override;
   void findClose(Handle search) override;
@@ -35,6 +36,12 @@ class Win32FileSystem : public FileSystem {
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
   bool systemDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;
+
+ private:
+  // Notes why an opening or search failed (from the system's last error), or that it did not.
+  Handle noteOpening(HANDLE opened);
+
+  OpenFailure lastOpenFailure_ = OpenFailure::kNone;
 };
 
 }  // namespace platform::win32
