@@ -116,4 +116,23 @@ bool readHive(const std::string& hostPath, const std::function<void(hive_h*)>& l
   return true;
 }
 
+bool lookAtOpenHive(platform::offline::HiveFile& open, const std::function<void(hive_h*)>& look) {
+  platform::offline::ScopedFd copy = open.copyOfEdited();
+  if (!copy) return false;
+  return readHive("/proc/self/fd/" + std::to_string(copy.get()), look);
+}
+
+void editOpenHive(const std::string& root, platform::offline::HiveFile& open,
+                  const std::function<void(hive_h*)>& edit) {
+  std::string host = root;
+  for (char c : open.path()) host += c == '\\' ? '/' : c;
+  host.insert(root.size(), "/");
+  hive_h* hive = hivex_open(host.c_str(), HIVEX_OPEN_WRITE);
+  ASSERT_NE(hive, nullptr) << host;
+  edit(hive);
+  EXPECT_EQ(hivex_commit(hive, nullptr, 0), 0) << host;
+  hivex_close(hive);
+  open.discardChanges();
+}
+
 }  // namespace offline_test

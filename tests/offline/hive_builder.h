@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/offline/hive_file.h"
+
 namespace offline_test {
 
 // The key at `path`, made with every key along it as needed.
@@ -36,5 +38,13 @@ void writeHive(const std::string& hostPath, const std::function<void(hive_h*)>& 
 // Opens the hive at `hostPath` for reading, hands it to `look`, and closes it; false when hivex
 // cannot open it.
 bool readHive(const std::string& hostPath, const std::function<void(hive_h*)>& look);
+
+// Hands the hive as `open` holds it now, its changes included, to `look` (read-only); false
+// when hivex cannot open it.
+bool lookAtOpenHive(platform::offline::HiveFile& open, const std::function<void(hive_h*)>& look);
+// Edits the hive file of `open` (below `root`, a host folder) and has `open` read it again,
+// forgetting the changes made through it.
+void editOpenHive(const std::string& root, platform::offline::HiveFile& open,
+                  const std::function<void(hive_h*)>& edit);
 
 }  // namespace offline_test
