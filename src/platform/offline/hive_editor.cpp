@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "common/bounded_text.h"
 #include "platform/offline/hive_cells.h"
@@ -334,8 +334,10 @@ bool sameHiveLessRemovals(hive_h* original, hive_h* edited, const HiveRemovals& 
     std::size_t depth;
   };
   std::vector<Pair> pending = {{hivex_root(original), hivex_root(edited), &plan, 0}};
-  std::unordered_set<hive_node_h> seenOriginal;
-  std::unordered_set<hive_node_h> seenEdited;
+  // A key listed under two parents (or under itself) is compared once: met again, it must be
+  // met as the same pair of keys.
+  std::unordered_map<hive_node_h, hive_node_h> pairedOriginal;
+  std::unordered_map<hive_node_h, hive_node_h> pairedEdited;
   std::vector<StoredValue> before;
   std::vector<StoredValue> after;
   std::vector<hive_node_h> keysBefore;
@@ -347,8 +349,13 @@ bool sameHiveLessRemovals(hive_h* original, hive_h* edited, const HiveRemovals& 
       why = "a hive has no root key";
       return false;
     }
-    if (!seenOriginal.insert(pair.original).second || !seenEdited.insert(pair.edited).second) {
-      why = "a key is met twice";
+    auto metBefore = pairedOriginal.emplace(pair.original, pair.edited);
+    auto metAfter = pairedEdited.emplace(pair.edited, pair.original);
+    if (!metBefore.second || !metAfter.second) {
+      if (metBefore.first->second == pair.edited && metAfter.first->second == pair.original) {
+        continue;
+      }
+      why = "a key is met twice, paired with different keys";
       return false;
     }
     std::string nameBefore;

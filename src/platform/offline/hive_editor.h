@@ -55,8 +55,8 @@ class HiveEditor {
   // The service's ImagePath as stored, from the first control set that has one.
   Lookup serviceImagePath(const std::string& name, std::string& path, std::string& why);
   // Deletes the service's key from each control set, after checkDeletable() (hive_cells.h) on
-  // each. `deleted` receives the path of each key deleted, as stored ("ControlSet001\Services\
-  // RpcTftpd"); `why` names the key refused and the reason.
+  // each. `deleted` receives the path of each key deleted, as stored
+  // ("ControlSet001\Services\RpcTftpd"); `why` names the key refused and the reason.
   ServiceDeletion deleteService(const std::string& name, std::vector<std::string>& deleted,
                                 std::string& why);
 
@@ -93,7 +93,8 @@ struct HiveRemovals {
 
 // True when `edited` holds exactly the keys and values of `original` less `removals`: every
 // key's name, its values in order (names, types, data) and its subkeys in order. Walked
-// iteratively; a key met twice in either hive fails it. `why` says where they differ.
+// iteratively; a key listed twice is compared once, and must be met as the same pair of keys
+// each time. `why` says where they differ.
 bool sameHiveLessRemovals(hive_h* original, hive_h* edited, const HiveRemovals& removals,
                           std::string& why);
 

@@ -279,6 +279,7 @@ bool HiveFile::readFromDisk(OnDisk& disk, OpenError& error, std::string& why) {
   // The header's own length, a little slack, never more than the file holds.
   disk.length = std::min(fileLength(disk.file.get()), declared + kReadSlack);
   disk.copy = sealedCopy(disk.file.get(), disk.length);
+  bytesRead_ = disk.length;
   if (!disk.copy) {
     error.systemError = errno;
     why = std::string("cannot be read (") + std::strerror(errno) + ")";

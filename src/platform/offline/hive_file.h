@@ -158,6 +158,9 @@ class HiveFile {
   // look into it with hivex of their own). Invalid on failure.
   ScopedFd copyOfEdited();
 
+  // How many bytes of the file the last reading of it took.
+  std::uint64_t bytesRead() const { return bytesRead_; }
+
   // Problems met when no HiveSandbox::report is set.
   const std::vector<std::string>& problems() const { return problems_; }
 
@@ -194,6 +197,7 @@ class HiveFile {
   std::string path_;
   FileIdentity identity_;
   bool identityKnown_ = false;
+  std::uint64_t bytesRead_ = 0;
 
   SandboxChild editor_;
   ScopedFd editorOutput_;
