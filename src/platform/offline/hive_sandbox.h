@@ -47,8 +47,10 @@ struct SandboxSettings {
   // The processor time a child may use in all.
   unsigned cpuSeconds = 900;
   // Editor children alive at once; others are ended (their changes kept in a memory file) and
-  // started again when their hive is needed.
-  std::size_t liveEditors = 8;
+  // started again when their hive is needed. Each costs the parent two descriptors. The cleanup
+  // visits every hive in turn, so an installation with more hives than this has them read again
+  // at each turn: enough for the machine's hives and a couple of dozen users.
+  std::size_t liveEditors = 32;
   SandboxFault fault = SandboxFault::kNone;
 };
 

@@ -1,7 +1,7 @@
-// The hives of one NT-family installation, open in memory together: SOFTWARE, SYSTEM and
-// DEFAULT of the machine and every user's NTUSER.DAT. A hive that cannot be opened is left
-// untouched on disk and noted; the others serve on. Nothing reaches the disk before
-// commitChanged().
+// The hives of one NT-family installation: SOFTWARE, SYSTEM and DEFAULT of the machine and
+// every user's NTUSER.DAT, each held by an unprivileged editor child (hive_file.h), never in
+// this process. A hive that cannot be opened is left untouched on disk and noted; the others
+// serve on. Nothing reaches the disk before commitChanged().
 #pragma once
 
 #include <memory>
