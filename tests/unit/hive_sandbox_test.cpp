@@ -333,6 +333,26 @@ TEST(HiveSandboxTest, AServiceKeyListingAnotherServiceIsLeftAndNamedAndTheRestIs
   }));
 }
 
+TEST(HiveSandboxTest, ARunValueWhoseDataRunPastItsCellIsNamedAndLeft) {
+  InstallationTree tree(Layout::kXp);
+  offline_test::plantInfection(tree);
+  std::string software = tree.fileBytes(tree.softwareHive());
+  std::size_t value = offline_test::valueOffset(software, kRun, "windows auto update");
+  offline_test::setField32(software, value + offline_test::kValueDataLength, 0x00100000);
+  tree.addFile(tree.softwareHive(), software);
+
+  RescueRun run = rescue(tree, platform::offline::SandboxSettings());
+  EXPECT_EQ(run.status, 2);
+  const std::string named = offline_test::windowsPath(tree.softwareHive()) +
+                            ": the value \"windows auto update\" cannot be read: ";
+  std::size_t at = run.errors.find(named);
+  EXPECT_NE(at, std::string::npos) << run.errors;
+  EXPECT_EQ(run.errors.find(named, at + 1), std::string::npos) << "named once\n" << run.errors;
+  EXPECT_TRUE(tree.lookInHive(tree.softwareHive(), [](hive_h* hive) {
+    EXPECT_TRUE(offline_test::hasValue(hive, kRun, "windows auto update"));
+  }));
+}
+
 TEST(HiveSandboxTest, AHiveIsReadOnlyAsFarAsItsHeaderSays) {
   InstallationTree tree(Layout::kXp, std::vector<std::string>{"alice"});
   offline_test::plantInfection(tree);

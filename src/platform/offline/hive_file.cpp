@@ -289,6 +289,8 @@ bool HiveFile::readFromDisk(OnDisk& disk, OpenError& error, std::string& why) {
 }
 
 void HiveFile::report(const std::string& what) {
+  // The cleanup asks again what it asked before: each problem is said once.
+  if (!reported_.insert(what).second) return;
   if (sandbox_ != nullptr && sandbox_->report) {
     sandbox_->report(*this, what);
   } else {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,7 @@ class HiveFile {
   bool spoiled_ = false;
   HiveRemovals removals_;
   std::vector<std::string> problems_;
+  std::set<std::string> reported_;
 };
 
 }  // namespace platform::offline
