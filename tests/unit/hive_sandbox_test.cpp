@@ -249,6 +249,10 @@ TEST(HiveSandboxTest, TheEditorHasGivenUpRootAndWorksWithinLimits) {
   EXPECT_TRUE(identity.noNewPrivileges);
   EXPECT_FALSE(identity.dumpable);
   EXPECT_FALSE(identity.regainedRoot);
+#if defined(__x86_64__)
+  EXPECT_TRUE(identity.filtered) << "a system call filter is loaded";
+  EXPECT_TRUE(identity.networkRefused);
+#endif
   EXPECT_EQ(identity.files, 16u);
   EXPECT_EQ(identity.processes, 0u);
   EXPECT_EQ(identity.stack, 8u * 1024 * 1024);

@@ -539,6 +539,8 @@ bool HiveFile::editorIdentity(SandboxIdentity& identity) {
   identity.noNewPrivileges = in.u8() != 0;
   identity.dumpable = in.u8() != 0;
   identity.regainedRoot = in.u8() != 0;
+  identity.filtered = in.u8() != 0;
+  identity.networkRefused = in.u8() != 0;
   std::uint64_t* limits[] = {&identity.addressSpace, &identity.stack,    &identity.cpu,
                              &identity.files,        &identity.fileSize, &identity.processes};
   for (std::uint64_t* limit : limits) {

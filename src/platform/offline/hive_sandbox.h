@@ -2,9 +2,10 @@
 // section 7). A child is forked, moves the descriptors it is given to 3 (a socket to the parent),
 // 4 and 5 (memory files), closes every other, opens what hivex needs later (the character-set
 // converters) and then gives up root for good: setgroups, setresgid and setresuid to
-// kSandboxId, each verified, no way back to root; not dumpable, no new privileges, and limits on
-// its address space, stack, processor time, open files, file size and processes. Only then does
-// it read a hive, from the sealed memory file it was given.
+// kSandboxId, each verified, no way back to root; not dumpable, no new privileges, limits on its
+// address space, stack, processor time, open files, file size and processes, and (on x86-64) a
+// system call filter that refuses the network, running programs, new processes and identity
+// changes. Only then does it read a hive, from the sealed memory file it was given.
 //
 // Two kinds of child:
 // - an editor holds one hive (opened from descriptor 4) and answers requests over the socket:
@@ -60,7 +61,9 @@ struct SandboxIdentity {
   std::uint32_t groups = 0;
   bool noNewPrivileges = false;
   bool dumpable = true;
-  bool regainedRoot = true;  // setuid(0) or setgid(0) succeeded
+  bool regainedRoot = true;     // setuid(0) or setgid(0) succeeded
+  bool filtered = false;        // a system call filter is loaded
+  bool networkRefused = false;  // a network socket cannot be made
   std::uint64_t addressSpace = 0, stack = 0, cpu = 0, files = 0, fileSize = 0, processes = 0;
 };
 
