@@ -1,15 +1,16 @@
 // vandrel-identify: says, for each file named or found under a folder named, which build of the
 // W32/Blaster.Worm family it is, or that it is clean. It asks the program's own identification
 // and only reads: nothing is deleted, no registry is touched.
-#include <cstdio>
 #include <cstring>
 
+#include "common/console_output.h"
 #include "engine/worm_identification.h"
 #include "platform/host/host_file_system.h"
 #include "platform/os.h"
 
 namespace {
 
+using console::Stream;
 using platform::host::kLongestPath;
 using platform::host::kPathSeparator;
 
@@ -51,9 +52,10 @@ class Examination {
   bool appendToPath(std::size_t length, const char* name);
   void reportUnreadable(const char* why, const char* name = nullptr) {
     if (name == nullptr) {
-      std::fprintf(stderr, "vandrel-identify: %s: %s\n", why, path_);
+      console::print(Stream::kError, "vandrel-identify: %s: %s\n", why, path_);
     } else {
-      std::fprintf(stderr, "vandrel-identify: %s: %s%c%s\n", why, path_, kPathSeparator, name);
+      console::print(Stream::kError, "vandrel-identify: %s: %s%c%s\n", why, path_, kPathSeparator,
+                     name);
     }
     ++unreadable_;
   }
@@ -96,7 +98,8 @@ void Examination::examineFile() {
   std::uint64_t read = files_.bytesRead() - before;
   if (read > mostBytesForOneFile_) mostBytesForOneFile_ = read;
   if (record != nullptr) ++identified_;
-  std::printf("%s\t%s\n", path_, record != nullptr ? record->virusName : "clean");
+  console::print(Stream::kOutput, "%s\t%s\n", path_,
+                 record != nullptr ? record->virusName : "clean");
 }
 
 // Examines everything under the folder whose path is the first `length` characters of path_.
@@ -131,8 +134,8 @@ bool Examination::walkFolder(std::size_t length) {
 void Examination::examineArgument(const char* argument) {
   std::size_t length = std::strlen(argument);
   if (length == 0 || length >= sizeof path_) {
-    std::fprintf(stderr, "vandrel-identify: %s: \"%s\"\n",
-                 length == 0 ? "empty path" : "path too long", argument);
+    console::print(Stream::kError, "vandrel-identify: %s: \"%s\"\n",
+                   length == 0 ? "empty path" : "path too long", argument);
     ++unreadable_;
     return;
   }
@@ -143,17 +146,19 @@ void Examination::examineArgument(const char* argument) {
 }
 
 void Examination::printStatistics() const {
-  std::uint64_t bytes = files_.bytesRead();
-  std::fprintf(stderr,
-               "files examined: %ld\nfiles identified: %ld\nbytes read: %llu\n"
-               "bytes read per file: %.1f on average, %llu at most\n",
-               examined_, identified_, static_cast<unsigned long long>(bytes),
-               examined_ > 0 ? static_cast<double>(bytes) / examined_ : 0.0,
-               static_cast<unsigned long long>(mostBytesForOneFile_));
+  unsigned long long bytes = files_.bytesRead();
+  // The average in tenths of a byte, rounded, without floating point.
+  unsigned long long files = examined_ > 0 ? static_cast<unsigned long long>(examined_) : 1;
+  unsigned long long tenths = (bytes * 10 + files / 2) / files;
+  console::print(Stream::kError,
+                 "files examined: %ld\nfiles identified: %ld\nbytes read: %llu\n"
+                 "bytes read per file: %llu.%llu on average, %llu at most\n",
+                 examined_, identified_, bytes, tenths / 10, tenths % 10,
+                 static_cast<unsigned long long>(mostBytesForOneFile_));
 }
 
 int usageError(const char* problem, const char* argument) {
-  std::fprintf(stderr, "vandrel-identify: %s%s\n\n%s", problem, argument, kUsage);
+  console::print(Stream::kError, "vandrel-identify: %s%s\n\n%s", problem, argument, kUsage);
   return kExitTrouble;
 }
 
@@ -168,7 +173,7 @@ int main(int argc, char** argv) {
       break;
     }
     if (std::strcmp(argv[first], "--help") == 0) {
-      std::fputs(kUsage, stdout);
+      console::write(Stream::kOutput, kUsage);
       return kExitClean;
     }
     if (std::strcmp(argv[first], "--statistics") != 0) {
@@ -187,7 +192,7 @@ int main(int argc, char** argv) {
 
   Examination examination(files);
   for (int index = first; index < argc; ++index) examination.examineArgument(argv[index]);
-  std::fflush(stdout);
+  console::flush(Stream::kOutput);
   if (statistics) examination.printStatistics();
   return examination.exitStatus();
 }

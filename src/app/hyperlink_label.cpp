@@ -14,11 +14,14 @@ constexpr unsigned kToolId = 1;
 // Leaving repaints a little below the label as well, where the underline may have reached.
 constexpr int kLeaveRepaintMargin = 10;
 
-bool openWithShell(const char* address) {
-  auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL));
-  return result > 32;
-}
+class ShellOpener final : public HyperlinkLabelState::Opener {
+ public:
+  bool open(const char* address) override {
+    auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+  }
+};
 
 }  // namespace
 
@@ -112,7 +115,8 @@ void CHyperlinkLabel::onPollTick() {
 }
 
 void CHyperlinkLabel::onClicked() {
-  bool opened = m_state.clicked(&openWithShell);
+  ShellOpener shell;
+  bool opened = m_state.clicked(shell);
   // Repainted either way: a failure after an earlier success turns the label blue again.
   if (isWindow()) invalidate(true);
   if (!opened) messageBox("Unable to launch Internet Browser", scanSession().appCaption, MB_OK);

@@ -19,15 +19,15 @@ bool HyperlinkLabelState::pollTick(bool pointerInside) {
   return true;
 }
 
-bool HyperlinkLabelState::clicked(const Opener& open) {
+bool HyperlinkLabelState::clicked(Opener& opener) {
   m_hovering = 0;
-  m_visited = launchTarget(open) ? 1 : 0;
+  m_visited = launchTarget(opener) ? 1 : 0;
   return m_visited != 0;
 }
 
-bool HyperlinkLabelState::launchTarget(const Opener& open) const {
-  if (!m_targetWhole || !open) return false;
-  return open(m_target);
+bool HyperlinkLabelState::launchTarget(Opener& opener) const {
+  if (!m_targetWhole) return false;
+  return opener.open(m_target);
 }
 
 std::uint32_t HyperlinkLabelState::textColor() const {

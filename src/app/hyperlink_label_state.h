@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "platform/types.h"
 
@@ -15,8 +14,15 @@ constexpr std::uint32_t rgbColor(std::uint8_t red, std::uint8_t green, std::uint
 
 class HyperlinkLabelState {
  public:
-  // Opens an address with the system's handler; true when the system accepted it.
-  using Opener = std::function<bool(const char* address)>;
+  // Opens an address with the system's handler.
+  class Opener {
+   public:
+    // True when the system accepted the address.
+    virtual bool open(const char* address) = 0;
+
+   protected:
+    ~Opener() = default;
+  };
 
   // Takes the address from the control's text, unless it has one already.
   void takeTarget(const char* controlText);
@@ -30,7 +36,7 @@ class HyperlinkLabelState {
   bool pollTick(bool pointerInside);
   // The label was clicked: opens the address and returns whether that succeeded. The label
   // paints as resting until the next pointer movement, even while the pointer stays on it.
-  bool clicked(const Opener& open);
+  bool clicked(Opener& opener);
 
   std::uint32_t textColor() const;
   int hovering() const { return m_hovering; }
@@ -41,7 +47,7 @@ class HyperlinkLabelState {
   const std::uint32_t m_hoverColor = rgbColor(0, 0, 238);
 
  private:
-  bool launchTarget(const Opener& open) const;
+  bool launchTarget(Opener& opener) const;
 
   int m_hovering = 0;
   int m_visited = 0;

@@ -4,13 +4,15 @@
 
 #include "app/main_dialog.h"
 #include "scan/scan_session.h"
+#include "system/single_instance.h"
 
 bool CRemovalApp::initInstance() {
   ui::enableCommonControls();
 
-  // Every window and message box of a running copy carries this caption; a second copy ends
-  // silently, without activating the first.
-  if (FindWindowA(nullptr, scanSession().appCaption) != nullptr) return false;
+  // A second copy ends silently, without activating the first. Only a copy of this program
+  // counts: any program can show a window with our caption.
+  platform::ScopedNamedMark runningMark;
+  if (anotherCopyRuns(scanSession().appCaption, runningMark)) return false;
 
   CMainDialog dialog;
   setMainWindow(&dialog);

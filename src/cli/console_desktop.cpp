@@ -1,9 +1,11 @@
 #include "cli/console_desktop.h"
 
-#include <cstdio>
+#include "common/console_output.h"
 
 namespace cli {
 namespace {
+
+using console::Stream;
 
 // The boxes a scan can show without a keyboard are the restart offers (Yes/No after the walk,
 // OK/Cancel after the memory scan); the Escape prompt needs a key press and never comes here.
@@ -36,22 +38,30 @@ void printFlattened(const char* text) {
   for (const char* c = text; *c != '\0'; ++c) {
     if (*c == '\n') {
       if (c[1] == '\n') ++c;
-      std::fputs(" | ", stderr);
+      console::write(Stream::kError, " | ");
     } else if (*c != '\r') {
-      std::fputc(*c, stderr);
+      console::write(Stream::kError, c, 1);
     }
   }
 }
 
 }  // namespace
 
+bool ConsoleDesktop::peekMessage(platform::Message& message) {
+  if (!Win32Desktop::peekMessage(message)) return false;
+  bool steers =
+      message.id == platform::kMessageQuit || message.id == platform::kMessageClose ||
+      message.id == platform::kMessageDestroy ||
+      (message.id >= platform::kMessageKeyFirst && message.id <= platform::kMessageKeyLast);
+  return !steers;
+}
+
 int ConsoleDesktop::messageBox(platform::WindowHandle, const char* text, const char* caption,
                                std::uint32_t style) {
   int answer = answerFor(style, agreeToRestart_);
-  std::fprintf(stderr, "message box [%s]: ", caption);
+  console::print(Stream::kError, "message box [%s]: ", caption);
   printFlattened(text);
-  std::fprintf(stderr, " -> %s\n", answerName(answer));
-  std::fflush(stderr);
+  console::print(Stream::kError, " -> %s\n", answerName(answer));
   return answer;
 }
 

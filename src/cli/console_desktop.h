@@ -12,6 +12,9 @@ class ConsoleDesktop : public platform::win32::Win32Desktop {
 
   int messageBox(platform::WindowHandle owner, const char* text, const char* caption,
                  std::uint32_t style) override;
+  // The console scan takes no orders through the message queue: a quit, a window's end or a key
+  // press that another program posts is taken out and dropped. Ctrl-C and Ctrl-Break end it.
+  bool peekMessage(platform::Message& message) override;
 
  private:
   bool agreeToRestart_;

@@ -1,7 +1,6 @@
 #include "cli/console_log_window.h"
 
-#include <cstdio>
-
+#include "common/console_output.h"
 #include "scan/scan_session.h"
 
 namespace cli {
@@ -9,8 +8,8 @@ namespace {
 
 LRESULT CALLBACK logWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SCAN_APPENDLOG) {
-    std::printf("%s\n", scanSession().logLine);
-    std::fflush(stdout);
+    console::print(console::Stream::kOutput, "%s\n", scanSession().logLine);
+    console::flush(console::Stream::kOutput);
     return 0;
   }
   // The status line is not printed: it changes for every entry of the walk.
@@ -26,8 +25,10 @@ HWND createConsoleLogWindow() {
   windowClass.hInstance = GetModuleHandleA(nullptr);
   windowClass.lpszClassName = "VandrelConsoleLog";
   if (RegisterClassA(&windowClass) == 0) return nullptr;
-  HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, windowClass.hInstance, nullptr);
+  // An ordinary top-level window that is never shown: message-only windows exist from Windows
+  // 2000 on, and this one must work on 95 and NT 4.0 too.
+  HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", WS_OVERLAPPED, 0, 0, 0, 0,
+                                nullptr, nullptr, windowClass.hInstance, nullptr);
   if (window != nullptr) {
     scanSession().scanDialogWindow = reinterpret_cast<platform::WindowHandle>(window);
   }

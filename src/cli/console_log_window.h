@@ -1,4 +1,4 @@
-// The console programs' stand-in for the scanning window: a message-only window that prints
+// The console programs' stand-in for the scanning window: a hidden top-level window that prints
 // every ScanLog line on standard output as it is appended.
 #pragma once
 

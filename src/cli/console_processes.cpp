@@ -1,17 +1,17 @@
 #include "cli/console_processes.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <windows.h>
+
+#include "common/console_output.h"
 
 namespace cli {
 
 void ConsoleProcesses::endProgram(int) {
-  std::fflush(stdout);
-  std::fprintf(stderr,
-               "vandrel-cli: a worm process was found in memory; the scan ends here. Restart the "
-               "computer and run the scan again.\n");
-  std::fflush(stderr);
-  std::exit(kExitEndedByMemoryScan);
+  console::flush(console::Stream::kOutput);
+  console::write(console::Stream::kError,
+                 "vandrel-cli: a worm process was found in memory; the scan ends here. Restart "
+                 "the computer and run the scan again.\n");
+  ExitProcess(kExitEndedByMemoryScan);
 }
 
 }  // namespace cli

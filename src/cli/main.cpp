@@ -2,19 +2,21 @@
 // line is printed as it is appended, the final status text last.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "cli/console_desktop.h"
 #include "cli/console_log_window.h"
 #include "cli/console_processes.h"
 #include "common/bounded_text.h"
+#include "common/console_output.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
 #include "scan/scan_session.h"
 
 namespace {
+
+using console::Stream;
 
 const char kUsage[] =
     "Usage: vandrel-cli [--restart]\n"
@@ -24,17 +26,28 @@ const char kUsage[] =
     "deleted (or scheduled for deletion at the next restart), and the worm's start-up\n"
     "registry values and services are removed. Every log line is printed as it is written,\n"
     "the final status last. A question the program would ask in a window is printed on\n"
-    "standard error with the answer given.\n"
+    "standard error with the answer given. Ctrl-C or Ctrl-Break ends the scan: the\n"
+    "statistics are still printed. Nothing another program sends to its window ends it.\n"
     "\n"
     "  --restart  answer Yes when a restart is offered (the default is No)\n"
     "  --help     show this text\n"
     "\n"
-    "Exit status:\n"
-    "  0  no worm found\n"
-    "  1  worm found, every identified file deleted, no restart needed\n"
+    "Exit status (the first that applies, in this order: 3, 2, 4, 1, 0):\n"
+    "  3  the scan could not run\n"
     "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
-    "     worm process found in memory ends the scan before the file walk)\n"
-    "  3  the scan could not run\n";
+    "     worm process that could not be ended ends the scan before the file walk)\n"
+    "  4  not everything was examined: the scan was ended with Ctrl-C or Ctrl-Break\n"
+    "  1  worm found, every identified file deleted, no restart needed\n"
+    "  0  no worm found, everything examined\n";
+
+// Ctrl-C and Ctrl-Break end the scan as Cancel ends the windowed one: the walk stops at its next
+// entry and the statistics are still written. The handler runs on a thread of its own; the walk
+// polls the flag after every entry.
+BOOL WINAPI endScanOnInterrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  scanSession().scanTerminated = 1;
+  return TRUE;
+}
 
 }  // namespace
 
@@ -42,14 +55,15 @@ int main(int argc, char** argv) {
   bool agreeToRestart = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(kUsage, stdout);
+      console::write(Stream::kOutput, kUsage);
+      console::flush(Stream::kOutput);
       return kExitClean;
     }
     if (std::strcmp(argv[i], "--restart") == 0) {
       agreeToRestart = true;
       continue;
     }
-    std::fprintf(stderr, "vandrel-cli: unknown option '%s'\n\n%s", argv[i], kUsage);
+    console::print(Stream::kError, "vandrel-cli: unknown option '%s'\n\n%s", argv[i], kUsage);
     return kExitCouldNotRun;
   }
 
@@ -62,16 +76,18 @@ int main(int argc, char** argv) {
 
   HWND logWindow = cli::createConsoleLogWindow();
   if (logWindow == nullptr) {
-    std::fprintf(stderr, "vandrel-cli: cannot create the log window (error %lu)\n", GetLastError());
+    console::print(Stream::kError, "vandrel-cli: cannot create the log window (error %lu)\n",
+                   GetLastError());
     return kExitCouldNotRun;
   }
 
   ScanSession& session = scanSession();
   text::copy(session.scanTarget, "C:");
   session.scanTerminated = 0;
+  SetConsoleCtrlHandler(endScanOnInterrupt, TRUE);
   runScan();
-  std::printf("%s\n", session.statusText);
-  std::fflush(stdout);
+  console::print(Stream::kOutput, "%s\n", session.statusText);
+  console::flush(Stream::kOutput);
   DestroyWindow(logWindow);
   return scanExitStatus(session);
 }

@@ -1,8 +1,9 @@
 #include "common/bounded_text.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+
+#include "common/bounded_format.h"
 
 namespace text {
 namespace {
@@ -22,22 +23,18 @@ bool copy(char* destination, std::size_t capacity, const char* source) {
 }
 
 bool append(char* destination, std::size_t capacity, const char* source) {
-  std::size_t used = strnlen(destination, capacity);
+  std::size_t used = 0;
+  while (used < capacity && destination[used] != '\0') ++used;
   if (used >= capacity) return false;
   return copy(destination + used, capacity - used, source);
 }
 
 bool format(char* destination, std::size_t capacity, const char* pattern, ...) {
-  if (capacity == 0) return false;
   va_list arguments;
   va_start(arguments, pattern);
-  int written = std::vsnprintf(destination, capacity, pattern, arguments);
+  bool whole = formatArguments(destination, capacity, pattern, arguments);
   va_end(arguments);
-  if (written < 0) {
-    destination[0] = '\0';
-    return false;
-  }
-  return static_cast<std::size_t>(written) < capacity;
+  return whole;
 }
 
 bool equalsIgnoringCase(const char* a, const char* b) {

@@ -29,6 +29,13 @@ bool samePathText(const char* a, const char* b);
 // Upper-cases ASCII letters in place.
 void toUpper(char* text);
 
+// Character classes of the ASCII range, the same in every code page and locale.
+inline bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline char upperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // The part of a path after its last backslash (the whole path when it has none).
 const char* fileNamePart(const char* path);
 

@@ -1,9 +1,8 @@
 // Arranging the deletion of a file at the next start of the system.
-#include <cctype>
 #include <cstring>
-#include <vector>
 
 #include "common/bounded_text.h"
+#include "common/heap_array.h"
 #include "engine/file_remedy.h"
 #include "engine/worm_file.h"
 #include "platform/file_system.h"
@@ -18,8 +17,8 @@ constexpr int kMostProtectedFolders = 100;
 
 // The upper-case letter of the drive a path begins with, or 0.
 char driveOf(const char* path) {
-  bool drive = std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
-  return drive ? static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))) : '\0';
+  bool drive = text::isAsciiLetter(path[0]) && path[1] == ':';
+  return drive ? text::upperAscii(path[0]) : '\0';
 }
 
 // A new folder that only administrators may change, on the volume of `path`: under the Windows
@@ -78,7 +77,8 @@ int scheduleInWininit(const char* path) {
   char entry[platform::kMaxPath + 8];
   if (!text::format(entry, sizeof entry, "nul=%s", shortPath)) return 0;
 
-  std::vector<char> section(kRenameSectionCapacity, '\0');
+  HeapArray<char> section(kRenameSectionCapacity);
+  if (!section) return 0;
   std::size_t used = 0;
   if (!files.readProfileSection(wininit, "rename", section.data(), section.size(), used)) return 0;
   std::size_t entryLength = std::strlen(entry);

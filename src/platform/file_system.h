@@ -120,9 +120,11 @@ class FileSystem {
   // Replaces the section's lines by `lines` (the same zero-separated list); false on failure.
   virtual bool writeProfileSection(const char* file, const char* section, const char* lines) = 0;
 
-  // The Windows directory and the temporary directory (the latter ends in a backslash).
-  // Return false, leaving the buffer empty, when the path cannot be had or does not fit.
+  // The Windows directory, the system directory and the temporary directory (the last ends in
+  // a backslash). Return false, leaving the buffer empty, when the path cannot be had or does
+  // not fit.
   virtual bool windowsDirectory(char* buffer, std::size_t capacity) = 0;
+  virtual bool systemDirectory(char* buffer, std::size_t capacity) = 0;
   virtual bool tempDirectory(char* buffer, std::size_t capacity) = 0;
 
   // Non-virtual convenience: reads exactly `count` bytes at `offset`, or fails.

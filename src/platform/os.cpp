@@ -1,7 +1,7 @@
 #include "platform/os.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include "common/bounded_text.h"
+#include "common/console_output.h"
 
 namespace platform {
 namespace {
@@ -12,8 +12,9 @@ template <typename Part>
 Part& require(Part* part, const char* name) {
   if (part == nullptr) {
     // A missing part is a wiring mistake in main() or a test, never a run-time condition.
-    std::fprintf(stderr, "platform: no %s installed\n", name);
-    std::abort();
+    char message[80];
+    text::format(message, sizeof message, "platform: no %s installed", name);
+    console::fail(message);
   }
   return *part;
 }

@@ -1,4 +1,4 @@
-// Processes: the version query, the two process-list services (ToolHelp on the 95/98/Me family,
+// Processes: the version queries, the two process-list services (ToolHelp on the 95/98/Me family,
 // the process-status library on NT), opening, ending and waiting for a process, and the
 // top-level windows of a process.
 #pragma once
@@ -18,6 +18,19 @@ struct VersionInfo {
 };
 constexpr std::uint32_t kPlatformIdWindows = 1;
 constexpr std::uint32_t kPlatformIdNt = 2;
+
+// Whether an NT system is a Terminal Server, as its product suite says.
+enum class TerminalServer : std::uint8_t { kNo, kYes, kUnknown };
+
+// What tells apart the releases of one Windows version: whether the flaw that the worm enters
+// by is fixed depends on them.
+struct ReleaseInfo {
+  VersionInfo version;
+  // The service pack as the system names it (CSDVersion, such as "Service Pack 4"); empty when
+  // none is installed. The 95/98/Me family keeps other text there.
+  char servicePack[128] = {};
+  TerminalServer terminalServer = TerminalServer::kUnknown;
+};
 
 // What the logic needs of a ToolHelp process entry.
 struct ProcessEntry {
@@ -45,6 +58,10 @@ class Processes {
 
   // GetVersionExA; false when the query fails.
   virtual bool queryVersion(VersionInfo& version) = 0;
+  // The release of the Windows the scan is about: this machine's, or, for an installation that
+  // is not running, the installation's. False when not even its version can be told; a part
+  // that cannot be told is left empty or unknown.
+  virtual bool queryRelease(ReleaseInfo& release) = 0;
 
   // ToolHelp, loaded by name when first used. kNoHandle when the library or one of its functions
   // is missing, or the snapshot cannot be taken.
@@ -62,6 +79,14 @@ class Processes {
   // GetModuleFileNameExA for the process's main module: the length copied into `buffer`
   // (zero-terminated), or 0 on failure or when the function is missing.
   virtual std::uint32_t imageFileName(Handle process, char* buffer, std::uint32_t capacity) = 0;
+  // Whether the process-status library and its two functions can be had (NT 4.0 as installed
+  // lacks the library).
+  virtual bool processStatusAvailable() = 0;
+  // The image path that `process` (opened to query and read it) was started with, read through
+  // the NT family's native layer: the length copied into `buffer`, or 0 on failure or where
+  // there is no native layer.
+  virtual std::uint32_t nativeImageFileName(Handle process, char* buffer,
+                                            std::uint32_t capacity) = 0;
 
   // OpenProcess (not inheritable); kNoHandle on failure.
   virtual Handle openProcess(ProcessId id, std::uint32_t access) = 0;
@@ -76,6 +101,18 @@ class Processes {
   virtual ProcessId windowProcess(WindowHandle window) = 0;
   // PostMessageA of WM_CLOSE.
   virtual bool postClose(WindowHandle window) = 0;
+  // FindWindowExA among the top-level windows: the next one after `after` (0: the first) whose
+  // title is `title`, or 0 when there is none.
+  virtual WindowHandle findWindowByTitle(WindowHandle after, const char* title) = 0;
+
+  // The full path of this program's own image (GetModuleFileNameA); false when it cannot be had
+  // whole.
+  virtual bool ownImagePath(char* buffer, std::uint32_t capacity) = 0;
+  // Creates, or opens when it exists already, the named mark (a mutex) that running copies of
+  // this program hold; `alreadyHeld` tells which. kNoHandle on failure. On systems with Terminal
+  // Services an unprefixed name lies in the session's own namespace.
+  virtual Handle holdNamedMark(const char* name, bool& alreadyHeld) = 0;
+  virtual void closeNamedMark(Handle mark) = 0;
 
   // This process's access token, opened to adjust privileges; kNoHandle on failure.
   virtual Handle openOwnToken() = 0;
@@ -100,5 +137,8 @@ using ScopedSnapshot = ScopedSeamHandle<closeSnapshotHandle>;
 
 inline void closeTokenHandle(Handle handle) { processes().closeToken(handle); }
 using ScopedToken = ScopedSeamHandle<closeTokenHandle>;
+
+inline void closeNamedMarkHandle(Handle handle) { processes().closeNamedMark(handle); }
+using ScopedNamedMark = ScopedSeamHandle<closeNamedMarkHandle>;
 
 }  // namespace platform

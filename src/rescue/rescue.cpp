@@ -81,6 +81,7 @@ class OfflineSeam {
       : files_(tree, installation),
         registry_(hives),
         services_(hives),
+        processes_(registry_, installation.kind),
         desktop_(output, errors, interrupted),
         installed_({&files_, &registry_, &processes_, &services_, &desktop_, &clock_}) {}
 
@@ -163,6 +164,7 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   session.inMemoryScan = 0;
   if (!walkScope(installation, errors)) somethingNotCleaned = true;
   writeScanSummary();
+  writeReinfectionVerdict();
 
   sayProblems(errors, hives.problems(), problemsBeforeScan);
   if (hives.problems().size() > problemsBeforeScan) somethingNotCleaned = true;
@@ -179,7 +181,7 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   std::fprintf(output, "%s\n", session.statusText);
   std::fflush(output);
   int status = scanExitStatus(session);
-  return somethingNotCleaned && status < kExitNeedsAttention ? kExitNeedsAttention : status;
+  return somethingNotCleaned ? graverExitStatus(status, kExitNeedsAttention) : status;
 }
 
 }  // namespace

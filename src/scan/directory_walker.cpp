@@ -106,23 +106,18 @@ PassEnd walkFiles(const char* pattern) {
     if (pumpAndCheckTerminated()) return PassEnd::Terminated;
 
     char fullPath[kWorkBufferSize] = {};
-    bool pathFits = true;
     const char* name = reachableName(entry);
-    if (session.inMemoryScan == 0) {
-      int prefixLength = folderPrefixLength(pattern);
-      if (prefixLength < 0) return PassEnd::PatternError;
-      pathFits =
-          joinPath(fullPath, pattern, prefixLength, name != nullptr ? name : entry.fileName, "");
-    } else {
-      text::copy(fullPath, pattern);
-    }
+    int prefixLength = folderPrefixLength(pattern);
+    if (prefixLength < 0) return PassEnd::PatternError;
+    bool pathFits =
+        joinPath(fullPath, pattern, prefixLength, name != nullptr ? name : entry.fileName, "");
     showEntryOnStatusLine(fullPath);
 
     if (!isDirectory(entry) && pathFits) {
-      if (session.inMemoryScan == 0) ++session.statistics.filesScanned;
+      ++session.statistics.filesScanned;
       // A file that no name reaches is counted and shown, never examined under a name that
       // leads elsewhere.
-      if (name != nullptr || session.inMemoryScan == 1) offerToChecks(fullPath);
+      if (name != nullptr) offerToChecks(fullPath);
     }
 
     if (pumpAndCheckTerminated()) return PassEnd::Terminated;
@@ -140,6 +135,21 @@ void subfolderPassPattern(const char* pattern, char (&out)[kWorkBufferSize]) {
 }
 
 }  // namespace
+
+int examineFile(const char* path) {
+  ScanSession& session = scanSession();
+  session.wormFileConfirmed = 0;
+  // A wildcard would make the search below a pattern search.
+  if (std::strpbrk(path, "*?") != nullptr) return 0;
+  platform::FindEntry entry;
+  platform::ScopedSearch search(platform::files().findFirst(path, entry));
+  if (!search) return 0;
+  if (pumpAndCheckTerminated()) return 0;
+  showEntryOnStatusLine(path);
+  if (!isDirectory(entry)) offerToChecks(path);
+  if (pumpAndCheckTerminated()) return 0;
+  return session.statistics.filesScanned;
+}
 
 int walkDirectory(const char* pattern) {
   ScanSession& session = scanSession();

@@ -7,6 +7,7 @@
 #include "scan/scan_log.h"
 #include "scan/scan_session.h"
 #include "system/memory_scan.h"
+#include "system/reinfection_verdict.h"
 #include "system/restart.h"
 
 namespace {
@@ -36,8 +37,23 @@ void writeScanSummary() {
   showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
 }
 
+void writeReinfectionVerdict() {
+  ScanSession& session = scanSession();
+  session.reinfection = judgeReinfection();
+  Reinfection verdict = session.reinfection.verdict;
+  if (verdict == Reinfection::kFixed || verdict == Reinfection::kNotAffected) return;
+  const char* outcome = verdict == Reinfection::kMissing ? "missing" : "could not be verified";
+  appendLogLine(
+      "RPC/DCOM     MS03-026 fix %s: %s can return until KB823980 or KB824146 is installed",
+      outcome, session.virusFamilyName);
+}
+
 int runScan() {
   ScanSession& session = scanSession();
+  // A message that reaches the window while the walker pumps must not start the whole scan
+  // again inside the running one.
+  if (session.scanRunning != 0) return 1;
+  session.scanRunning = 1;
   runMemoryScan();
 
   // The scope is the Windows tree and the temporary tree; the drive root itself is not walked.
@@ -52,6 +68,7 @@ int runScan() {
   }
 
   writeScanSummary();
+  writeReinfectionVerdict();
 
   if (session.restartRequired != 0) {
     int answer = platform::desktop().messageBox(
@@ -61,5 +78,6 @@ int runScan() {
         session.appCaption, platform::kBoxYesNo);
     if (answer == platform::kAnswerYes) restartComputer();
   }
+  session.scanRunning = 0;
   return 1;
 }

@@ -8,3 +8,8 @@ int runScan();
 // separator when something was found; from here on the log is no longer emptied) and the final
 // status line, "Scanning completed" or "Scanning terminated".
 void writeScanSummary();
+
+// After the summary: judges whether the worm can come back (kept as the session's
+// `reinfection`) and, when the fix for the flaw it enters by is missing or cannot be told,
+// says so in one line. Nothing is written for a machine that has the fix or never had the flaw.
+void writeReinfectionVerdict();

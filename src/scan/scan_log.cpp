@@ -1,8 +1,8 @@
 #include "scan/scan_log.h"
 
 #include <cstdarg>
-#include <cstdio>
 
+#include "common/bounded_format.h"
 #include "common/bounded_text.h"
 #include "platform/desktop.h"
 #include "scan/scan_session.h"
@@ -19,9 +19,9 @@ void appendLogLine(const char* pattern, ...) {
   ScanSession& session = scanSession();
   va_list arguments;
   va_start(arguments, pattern);
-  int written = std::vsnprintf(session.logLine, sizeof session.logLine, pattern, arguments);
+  // A line too long for the buffer is shown cut, as a list box line may be.
+  text::formatArguments(session.logLine, sizeof session.logLine, pattern, arguments);
   va_end(arguments);
-  if (written < 0) session.logLine[0] = '\0';
   platform::desktop().sendMessage(session.scanDialogWindow, WM_SCAN_APPENDLOG, 0, 0);
 }
 

@@ -52,7 +52,7 @@ bool CScanProgressDialog::onMessage(std::uint32_t message, std::uintptr_t wParam
       appendLogLineToList(m_logList);
       return true;
     case WM_TIMER:
-      onTimer();
+      if (wParam == scanTimerId) onTimer();
       return true;
     case WM_PAINT: {
       // The controls paint themselves.
@@ -73,9 +73,13 @@ bool CScanProgressDialog::onCommand(int id, int code) {
   return true;
 }
 
-// The whole scan runs inside this handler; the walker's message pump keeps the window alive.
+// The whole scan runs inside this handler; the walker's message pump keeps the window alive. The
+// scan runs once: a timer message that another program posts while it runs, or after it, starts
+// nothing.
 void CScanProgressDialog::onTimer() {
   stopTimer(scanTimerId);
+  if (scanStarted_) return;
+  scanStarted_ = true;
   scanSession().scanTerminated = 0;
   runScan();
   showOKInsteadOfCancel();

@@ -35,6 +35,7 @@ class CScanProgressDialog : public ui::Dialog {
   void onScanOK();
   void showOKInsteadOfCancel();
 
+  bool scanStarted_ = false;
   ui::Button m_cancelButton;
   ui::Button m_okButton;
   ui::Static m_statusLine;

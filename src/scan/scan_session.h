@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/types.h"
+#include "system/reinfection_verdict.h"
 
 // Messages by which every part writes to the scanning window. Their numbers are those of
 // WM_ENABLE and WM_SETREDRAW; the scanning window maps both to its own handlers.
@@ -49,7 +50,13 @@ struct ScanSession {
   int memoryScanPlatform = 0;
   int memoryRestartRequired = 0;
 
+  // Set while runScan runs: a scan never starts inside another.
+  std::uint8_t scanRunning = 0;
+
   ScanStatistics statistics;
+
+  // Whether the worm can come back, judged after the statistics.
+  ReinfectionVerdict reinfection;
 };
 
 // The record lives for the whole process; one program run performs one scan.

@@ -1,7 +1,6 @@
 #include "system/memory_scan.h"
 
 #include <cstring>
-#include <vector>
 
 #include "common/bounded_text.h"
 #include "platform/desktop.h"
@@ -26,7 +25,7 @@ int examineImage(const char* imagePath, bool& worm) {
   session.wormFileConfirmed = 0;
   int result = 0;
   if (isOnFixedDrive(imagePath) && platform::files().isReadable(imagePath)) {
-    result = walkDirectory(imagePath);
+    result = examineFile(imagePath);
   }
   worm = session.wormFileConfirmed == 1;
   return result;
@@ -36,7 +35,7 @@ int examineImage(const char* imagePath, bool& worm) {
 int walkImageAgain(const char* imagePath) {
   ScanSession& session = scanSession();
   session.memoryRemedyCode = session.remedyCode;
-  int result = walkDirectory(imagePath);
+  int result = examineFile(imagePath);
   session.memoryRemedyCode = 0;
   return result;
 }
@@ -94,7 +93,10 @@ int scanMemoryToolhelp() {
 
 int scanMemoryPsapi() {
   ProcessList list;
-  if (!listProcessesPsapi(list)) return 0;
+  // NT 4.0 as installed has no process-status library; its performance data name the processes.
+  bool listed = platform::processes().processStatusAvailable() ? listProcessesPsapi(list)
+                                                               : listProcessesPerfData(list);
+  if (!listed) return 0;
   ScanSession& session = scanSession();
   int result = 0;
   for (const ProcessRecord& record : list) {
@@ -139,8 +141,12 @@ void runMemoryScan() {
   session.inMemoryScan = 1;
   if (session.memoryScanPlatform == kPlatformWindows9x) {
     scanMemoryToolhelp();
-  } else if (session.memoryScanPlatform == kPlatformNt && scanMemoryPsapi() != 0) {
-    offerRestartAndEnd();
+  } else if (session.memoryScanPlatform == kPlatformNt) {
+    // The program ends here only for a worm process that could be neither ended nor stopped as
+    // a service; what another process's image path makes the examination return is no reason
+    // to skip the file walk.
+    scanMemoryPsapi();
+    if (session.memoryRestartRequired == 1) offerRestartAndEnd();
   }
   session.inMemoryScan = 0;
 }

@@ -1,6 +1,5 @@
 #include "system/perf_data.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "common/bounded_text.h"
@@ -98,6 +97,28 @@ bool findIdCounterOffset(const Block& block, std::uint64_t object, long idProces
   return false;
 }
 
+// The length of the string at `text`, looking at no more than `limit` bytes.
+std::size_t boundedLength(const char* text, std::size_t limit) {
+  std::size_t length = 0;
+  while (length < limit && text[length] != '\0') ++length;
+  return length;
+}
+
+// The number that `text` begins with, as atol reads it: blanks, a sign, then decimal digits up to
+// the first other character. Too many digits give the largest value rather than an overflow.
+long leadingNumber(const char* text) {
+  while (*text == ' ' || *text == '\t') ++text;
+  bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  constexpr long kLargest = 0x7FFFFFFF;
+  long value = 0;
+  for (; text::isAsciiDigit(*text); ++text) {
+    int digit = *text - '0';
+    value = value > (kLargest - digit) / 10 ? kLargest : value * 10 + digit;
+  }
+  return negative ? -value : value;
+}
+
 }  // namespace
 
 ProcessCounterTitles findProcessCounterTitles(const std::uint8_t* counters, std::size_t size) {
@@ -107,14 +128,14 @@ ProcessCounterTitles findProcessCounterTitles(const std::uint8_t* counters, std:
   std::size_t position = 0;
   while (position < size) {
     const char* current = text + position;
-    std::size_t length = strnlen(current, size - position);
+    std::size_t length = boundedLength(current, size - position);
     if (length == size - position) break;  // not terminated inside the value
     if (length == 0) break;                // the empty string that ends the list
     if (previous != nullptr) {
       if (text::equalsIgnoringCase(current, "process")) {
         text::copy(titles.processObject, previous);
       } else if (text::equalsIgnoringCase(current, "id process")) {
-        titles.idProcessIndex = std::atol(previous);
+        titles.idProcessIndex = leadingNumber(previous);
       }
     }
     previous = current;

@@ -1,7 +1,6 @@
 #include "system/process_backends.h"
 
-#include <cctype>
-
+#include "common/bounded_text.h"
 #include "platform/file_system.h"
 #include "platform/processes.h"
 
@@ -35,7 +34,7 @@ int getNtGeneration() {
 }
 
 bool isOnFixedDrive(const char* path) {
-  if (!(std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\')) {
+  if (!(text::isAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\')) {
     return false;
   }
   const char root[] = {path[0], ':', '\\', '\0'};

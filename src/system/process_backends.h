@@ -2,8 +2,8 @@
 // processes with their image paths, and ending the process that runs a given file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/processes.h"
@@ -29,13 +29,58 @@ struct ProcessRecord {
   char imagePath[340] = {};
   platform::ScopedProcess process;
   bool canTerminate = false;  // the handle carries the right to end the process
+  ProcessRecord* next = nullptr;
 };
-using ProcessList = std::vector<ProcessRecord>;
+
+// The records of one listing in enumeration order, each allocated on its own; the list frees them
+// all when it is cleared or goes.
+class ProcessList {
+ public:
+  class Iterator {
+   public:
+    explicit Iterator(ProcessRecord* record) : record_(record) {}
+    ProcessRecord& operator*() const { return *record_; }
+    Iterator& operator++() {
+      record_ = record_->next;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return record_ != other.record_; }
+
+   private:
+    ProcessRecord* record_;
+  };
+
+  ProcessList() = default;
+  ~ProcessList() { clear(); }
+  ProcessList(const ProcessList&) = delete;
+  ProcessList& operator=(const ProcessList&) = delete;
+
+  // A new, empty record after the last one; null when the heap refuses it.
+  ProcessRecord* append();
+  void clear();
+  std::size_t size() const { return count_; }
+  Iterator begin() const { return Iterator(first_); }
+  Iterator end() const { return Iterator(nullptr); }
+
+ private:
+  ProcessRecord* first_ = nullptr;
+  ProcessRecord* last_ = nullptr;
+  std::size_t count_ = 0;
+};
 
 // Each fills `list` in enumeration order and returns true, or returns false when there is no
-// usable list (the service is missing or failed).
+// usable list (the service is missing or failed, or a record could not be allocated).
 bool listProcessesToolhelp(ProcessList& list);
 bool listProcessesPsapi(ProcessList& list);
+// The NT family without the process-status library (NT 4.0 as installed): the ids come from the
+// performance data's process object, and each image path from the process itself through the
+// native layer.
+bool listProcessesPerfData(ProcessList& list);
+
+// The full path of the image of `process` (opened to query and read it): through the
+// process-status library where it is present, else through the native layer. The length, or 0
+// when it cannot be read.
+std::uint32_t readImagePath(platform::Handle process, char* buffer, std::uint32_t capacity);
 
 // Whether `path` names a file on one of this machine's fixed drives: a full path from a drive
 // letter whose drive the system calls fixed. A network path, a mapped network drive and

@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "common/bounded_text.h"
+#include "common/heap_array.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 
@@ -61,15 +60,15 @@ int stopServicesByImagePath(const char* imagePath, int stop) {
   // Nothing active: no buffer at all.
   if (needed == 0 || needed > UINT32_MAX - kEnumerationSlack - 1) return 0;
   std::uint32_t size = needed + kEnumerationSlack;
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size + 1]());
+  HeapArray<unsigned char> buffer(std::size_t{size} + 1);
   if (!buffer) return 0;
 
-  services.enumerateActive(manager.get(), buffer.get(), size, needed, returned);
+  services.enumerateActive(manager.get(), buffer.data(), size, needed, returned);
 
   int matched = 0;
   int stopped = 0;
   for (std::uint32_t i = 0; i < returned; ++i) {
-    const char* name = serviceNameAt(buffer.get(), size, i);
+    const char* name = serviceNameAt(buffer.data(), size, i);
     if (name == nullptr) break;
     ScopedServiceHandle service(
         services.openService(manager.get(), name, platform::kServiceQueryAndStop));

@@ -1,82 +1,17 @@
 // Ending processes by their image's file name on the NT family, through the performance data.
-#include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <vector>
 
 #include "common/bounded_text.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/processes.h"
-#include "platform/registry.h"
-#include "system/perf_data.h"
 #include "system/process_backends.h"
+#include "system/process_tasks.h"
 
 namespace {
 
-constexpr char kCounterTitlesKey[] = "software\\microsoft\\windows nt\\currentversion\\perflib";
-constexpr int kNeutralEnglish = 9;
-constexpr std::uint32_t kInitialBlockSize = 51200;
-constexpr std::uint32_t kBlockGrowth = 25600;
-// The system may go on asking for more; past this the data are not worth the memory.
-constexpr std::uint32_t kLargestBlock = 16 * 1024 * 1024;
 constexpr std::uint32_t kWaitForClose = 2000;
 constexpr std::uint32_t kPauseAfterEachMatch = 500;
-
-ProcessCounterTitles readCounterTitles() {
-  char subkey[platform::kMaxPath];
-  if (!text::format(subkey, sizeof subkey, "%s\\%03x", kCounterTitlesKey, kNeutralEnglish)) {
-    return {};
-  }
-  platform::Registry& registry = platform::registry();
-  platform::Handle opened = platform::kNoHandle;
-  if (registry.openKey(platform::kRootLocalMachine, subkey, platform::kKeyRead, opened) !=
-      platform::kErrorSuccess) {
-    return {};
-  }
-  platform::ScopedKey key(opened);
-  std::uint32_t size = 0;
-  if (registry.queryValue(key.get(), "Counters", nullptr, nullptr, &size) !=
-      platform::kErrorSuccess) {
-    return {};
-  }
-  std::vector<std::uint8_t> counters(size, 0);
-  if (registry.queryValue(key.get(), "Counters", nullptr, counters.data(), &size) !=
-      platform::kErrorSuccess) {
-    return {};
-  }
-  return findProcessCounterTitles(counters.data(), std::min<std::size_t>(size, counters.size()));
-}
-
-// Reads the process object's block, growing the buffer while the system asks for more.
-bool readPerformanceBlock(const char* valueName, std::vector<std::uint8_t>& block) {
-  platform::Registry& registry = platform::registry();
-  platform::ScopedKey performanceData(platform::kRootPerformanceData);
-  std::uint32_t capacity = kInitialBlockSize;
-  for (;;) {
-    block.assign(capacity, 0);
-    std::uint32_t size = capacity;
-    long result =
-        registry.queryValue(performanceData.get(), valueName, nullptr, block.data(), &size);
-    if (result == platform::kErrorMoreData) {
-      if (capacity > kLargestBlock - kBlockGrowth) return false;
-      capacity += kBlockGrowth;
-      continue;
-    }
-    if (result != platform::kErrorSuccess || size == 0 || size > capacity) return false;
-    block.resize(size);
-    return true;
-  }
-}
-
-int readProcessTasks(PerfTask* tasks) {
-  ProcessCounterTitles titles = readCounterTitles();
-  // Without the process object or its id counter no process id can be trusted.
-  if (!titles.complete()) return 0;
-  std::vector<std::uint8_t> block;
-  if (!readPerformanceBlock(titles.processObject, block)) return 0;
-  return parseProcessTasks(block.data(), block.size(), titles.idProcessIndex, tasks);
-}
 
 // The performance data name further instances of one program "name#1", "name#2", ...
 bool namesSameProgram(const char* taskName, const char* baseName) {
@@ -90,7 +25,7 @@ bool namesSameProgram(const char* taskName, const char* baseName) {
   if (*rest == '\0') return true;
   if (*rest != '#' || rest[1] == '\0') return false;
   for (++rest; *rest != '\0'; ++rest) {
-    if (!std::isdigit(static_cast<unsigned char>(*rest))) return false;
+    if (!text::isAsciiDigit(*rest)) return false;
   }
   return true;
 }
@@ -104,28 +39,32 @@ void programBaseName(const char* path, char (&baseName)[platform::kMaxPath]) {
 }
 
 // Whether the process runs the file of `identity`: its image's path, as the process-status
-// library reads it, must lie on a fixed drive of this machine and open to that very file. A
-// process of the same name that runs another file is somebody else's program.
+// library (or, without it, the native layer) reads it, must lie on a fixed drive of this machine
+// and open to that very file. A process of the same name that runs another file is somebody else's
+// program.
 bool runsTheFile(platform::Handle process, const platform::FileIdentity& identity) {
   char image[platform::kMaxPath] = {};
   platform::FileIdentity found;
-  return platform::processes().imageFileName(process, image, sizeof image) != 0 &&
-         isOnFixedDrive(image) && platform::files().identifyPath(image, found) &&
-         platform::sameFile(found, identity);
+  return readImagePath(process, image, sizeof image) != 0 && isOnFixedDrive(image) &&
+         platform::files().identifyPath(image, found) && platform::sameFile(found, identity);
 }
+
+enum class Outcome { kNotTheFile, kEnded, kNotEnded };
 
 // Asks the process to close its windows and ends it if it has not gone within the wait. A wait
 // that fails says nothing about the process, so it is ended as after a time-out. Nothing is
 // asked of a process that does not run the file.
-int endIfRunsTheFile(platform::ProcessId id, const platform::FileIdentity& identity) {
+Outcome endIfRunsTheFile(platform::ProcessId id, const platform::FileIdentity& identity) {
   platform::Processes& processes = platform::processes();
   platform::ScopedProcess process(
       processes.openProcess(id, platform::kSynchronize | platform::kProcessTerminate |
                                     platform::kProcessQueryInformation | platform::kProcessVmRead));
-  if (!process || !runsTheFile(process.get(), identity)) return 0;
+  if (!process || !runsTheFile(process.get(), identity)) return Outcome::kNotTheFile;
   processes.enumerateWindows(closeProcessWindows, id);
-  if (processes.waitForProcess(process.get(), kWaitForClose) == platform::kWaitObject0) return 1;
-  return processes.terminateProcess(process.get(), 0) ? 1 : 0;
+  if (processes.waitForProcess(process.get(), kWaitForClose) == platform::kWaitObject0) {
+    return Outcome::kEnded;
+  }
+  return processes.terminateProcess(process.get(), 0) ? Outcome::kEnded : Outcome::kNotEnded;
 }
 
 }  // namespace
@@ -141,8 +80,11 @@ int terminateByNamePerfData(const char* path, const platform::FileIdentity& iden
   int ended = 0;
   for (int i = 0; i < count; ++i) {
     if (!namesSameProgram(tasks[i].name, baseName)) continue;
-    if (endIfRunsTheFile(tasks[i].processId, identity) != 0) ended = 1;
-    platform::clock().sleep(kPauseAfterEachMatch);
+    Outcome outcome = endIfRunsTheFile(tasks[i].processId, identity);
+    if (outcome == Outcome::kEnded) ended = 1;
+    // The pause lets a process that was asked to end go; a process that merely shares the
+    // name (anybody can start hundreds) costs nothing.
+    if (outcome != Outcome::kNotTheFile) platform::clock().sleep(kPauseAfterEachMatch);
   }
   return ended;
 }

@@ -6,7 +6,8 @@ namespace ui {
 
 struct ControlProcedure {
   static LRESULT CALLBACK run(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* control = static_cast<Control*>(Window::fromHandle(fromHwnd(window)));
+    Window* object = Window::fromHandle(fromHwnd(window));
+    Control* control = object != nullptr ? object->asControl() : nullptr;
     if (control == nullptr) return DefWindowProcA(window, message, wParam, lParam);
     auto original = reinterpret_cast<WNDPROC>(control->originalProcedure_);
     if (message == WM_NCDESTROY) {

@@ -12,6 +12,7 @@ namespace ui {
 class Control : public Window {
  public:
   ~Control() override;
+  Control* asControl() override { return this; }
 
   // Binds this object to item `id` of `dialog`; false when there is no such item or this object
   // is bound already.

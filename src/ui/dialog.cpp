@@ -1,5 +1,6 @@
 #include "ui/dialog.h"
 
+#include "platform/win32/message_dispatch.h"
 #include "ui/application.h"
 #include "ui/win32_handles.h"
 
@@ -27,8 +28,11 @@ bool returnsResultDirectly(UINT message) {
   }
 }
 
+// The control of ours that a message names by its window, or null: a window that is not one of
+// our bound controls is nothing to us, whoever sent the message.
 Control* boundControl(LPARAM window) {
-  return dynamic_cast<Control*>(Window::fromHandle(static_cast<WindowHandle>(window)));
+  Window* object = Window::fromHandle(static_cast<WindowHandle>(window));
+  return object != nullptr ? object->asControl() : nullptr;
 }
 
 // Places the dialog over the middle of its owner, or of the screen's work area when it has no
@@ -73,7 +77,8 @@ struct DialogProcedure {
       return dialog->onInitDialog() ? TRUE : FALSE;
     }
     // Messages before WM_INITDIALOG (WM_SETFONT) find no object and get the default handling.
-    auto* dialog = dynamic_cast<Dialog*>(Window::fromHandle(fromHwnd(window)));
+    Window* object = Window::fromHandle(fromHwnd(window));
+    Dialog* dialog = object != nullptr ? object->asDialog() : nullptr;
     if (dialog == nullptr) return FALSE;
     if (message == WM_NCDESTROY) {
       dialog->unbind();
@@ -147,9 +152,10 @@ std::intptr_t Dialog::runModal() {
       break;
     }
     if (got == -1) break;
+    // A timer callback named in a message never runs, even one that a window of ours would see.
+    if (message.message == WM_TIMER && message.lParam != 0) continue;
     if (preTranslateThroughParents(message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
+    platform::win32::dispatchOwnMessage(message);
   }
   releaseOwner();
   if (IsWindow(window)) DestroyWindow(window);

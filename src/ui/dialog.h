@@ -15,6 +15,7 @@ namespace ui {
 class Dialog : public Window {
  public:
   explicit Dialog(int templateId, Window* parent = nullptr);
+  Dialog* asDialog() override { return this; }
 
   // Creates the dialog, shows it and runs its message loop until endDialog is called. Without
   // a parent the application's main window owns it; the owner is disabled meanwhile. Returns

@@ -18,8 +18,9 @@ bool ToolTip::create(WindowHandle owner) {
 bool ToolTip::addTool(WindowHandle tool, const char* text, unsigned id) {
   if (handle_ == 0) return false;
   TOOLINFOA info = {};
-  // The size that every version of the common controls accepts.
-  info.cbSize = TTTOOLINFOA_V2_SIZE;
+  // The first structure's size, up to the text: the one every version of the common controls
+  // accepts, the 4.00 of Windows 95 and NT 4.0 among them. lParam and later fields are not used.
+  info.cbSize = TTTOOLINFOA_V1_SIZE;
   info.hwnd = toHwnd(tool);
   info.uId = id;
   info.hinst = GetModuleHandleA(nullptr);

@@ -5,8 +5,11 @@
 namespace ui {
 namespace {
 
-// The window property that leads from a window to its object.
-constexpr char kObjectProperty[] = "Vandrel.ui.Window";
+// The windows bound to objects, newest first. The map from a window to its object is kept here,
+// in the program's own memory, and never with the window (a window property, say), where any
+// other program on the desktop could set it to an address of its choosing. The program has a
+// handful of windows, all on one thread.
+Window* boundWindows = nullptr;
 
 }  // namespace
 
@@ -14,17 +17,29 @@ Window::~Window() { unbind(); }
 
 Window* Window::fromHandle(WindowHandle window) {
   if (window == 0) return nullptr;
-  return static_cast<Window*>(GetPropA(toHwnd(window), kObjectProperty));
+  for (Window* bound = boundWindows; bound != nullptr; bound = bound->nextBound_) {
+    if (bound->handle_ == window) return bound;
+  }
+  return nullptr;
 }
 
 void Window::bind(WindowHandle window) {
+  unbind();
+  if (window == 0) return;
   handle_ = window;
-  SetPropA(toHwnd(window), kObjectProperty, this);
+  nextBound_ = boundWindows;
+  boundWindows = this;
 }
 
 void Window::unbind() {
   if (handle_ == 0) return;
-  if (fromHandle(handle_) == this) RemovePropA(toHwnd(handle_), kObjectProperty);
+  for (Window** link = &boundWindows; *link != nullptr; link = &(*link)->nextBound_) {
+    if (*link == this) {
+      *link = nextBound_;
+      break;
+    }
+  }
+  nextBound_ = nullptr;
   handle_ = 0;
 }
 

@@ -14,6 +14,9 @@ namespace ui {
 
 using platform::WindowHandle;
 
+class Control;
+class Dialog;
+
 class Window {
  public:
   Window() = default;
@@ -22,8 +25,14 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   WindowHandle handle() const { return handle_; }
-  // The object bound to `window`, or null when it has none.
+  // The object bound to `window`, or null when it has none. Only the windows this layer created
+  // or subclassed in this thread have one: a handle that arrives in a message, which any program
+  // on the desktop can choose, leads to no object unless it is one of ours.
   static Window* fromHandle(WindowHandle window);
+
+  // This object as a dialog or a control, or null when it is not one.
+  virtual Dialog* asDialog() { return nullptr; }
+  virtual Control* asControl() { return nullptr; }
 
   // Called by the modal loop for each message of this window or of its child windows before
   // it is dispatched, innermost window first; true when the message was handled here and must
@@ -48,6 +57,7 @@ class Window {
 
  private:
   WindowHandle handle_ = 0;
+  Window* nextBound_ = nullptr;  // the next entry of the list of bound windows
 };
 
 }  // namespace ui

@@ -114,15 +114,19 @@ TYPED_TEST_P(FileSystemContract, ReadsAtAnyOffsetAndStopsAtTheEnd) {
   EXPECT_EQ(files.openForReading(this->path("absent.bin").c_str()), platform::kNoHandle);
 }
 
-TYPED_TEST_P(FileSystemContract, NamesTheWindowsAndTemporaryDirectories) {
+TYPED_TEST_P(FileSystemContract, NamesTheWindowsSystemAndTemporaryDirectories) {
   char buffer[260];
   ASSERT_TRUE(this->env.files().windowsDirectory(buffer, sizeof buffer));
+  EXPECT_TRUE(this->env.files().exists(buffer)) << buffer;
+  ASSERT_TRUE(this->env.files().systemDirectory(buffer, sizeof buffer));
   EXPECT_TRUE(this->env.files().exists(buffer)) << buffer;
   ASSERT_TRUE(this->env.files().tempDirectory(buffer, sizeof buffer));
   EXPECT_EQ(buffer[std::strlen(buffer) - 1], '\\') << buffer;
 
   char tiny[3];
   EXPECT_FALSE(this->env.files().windowsDirectory(tiny, sizeof tiny));
+  EXPECT_STREQ(tiny, "");
+  EXPECT_FALSE(this->env.files().systemDirectory(tiny, sizeof tiny));
   EXPECT_STREQ(tiny, "");
 }
 
@@ -205,7 +209,7 @@ TYPED_TEST_P(FileSystemContract, TheWindowsDirectoryLiesOnAFixedDrive) {
 
 REGISTER_TYPED_TEST_SUITE_P(FileSystemContract, ListsEveryEntryOfAFolderWithItsKind,
                             ReadsAtAnyOffsetAndStopsAtTheEnd,
-                            NamesTheWindowsAndTemporaryDirectories,
+                            NamesTheWindowsSystemAndTemporaryDirectories,
                             AFileIsExaminedAndRemovedThroughOneHandle,
                             AHandleFollowsItsFileWhenTheFolderIsSwappedForALink,
                             HardLinksShareOneIdentityAndFoldersAreNotOpenedForRemoval,

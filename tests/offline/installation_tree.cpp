@@ -15,6 +15,7 @@ namespace offline_test {
 namespace {
 
 const char kRun[] = R"(Microsoft\Windows\CurrentVersion\Run)";
+const char kCurrentVersion[] = R"(Microsoft\Windows NT\CurrentVersion)";
 
 std::string slashes(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
@@ -69,12 +70,18 @@ void InstallationTree::layOut() {
   addFolder(windowsFolder() + "\\Temp");
   writeHive(host(softwareHive()),
             [](hive_h* hive) { setString(hive, kRun, "Sound Mixer", R"(C:\WINDOWS\mixer.exe)"); });
+  if (layout_ == Layout::kXp) {
+    setRelease("5.1", "Service Pack 2");
+  } else {
+    setRelease("6.1", "Service Pack 1");
+  }
   writeHive(host(systemHive()), [this](hive_h* hive) {
     setDword(hive, "Select", "Current", 1);
     setDword(hive, "Select", "LastKnownGood", static_cast<std::uint32_t>(controlSets_));
     for (int set = 1; set <= controlSets_; ++set) {
       setString(hive, controlSetName(set) + R"(\Services\Tcpip)", "ImagePath",
                 R"(system32\DRIVERS\tcpip.sys)", 2);
+      setString(hive, controlSetName(set) + R"(\Control\ProductOptions)", "ProductType", "WinNT");
     }
   });
   auto userRun = [](hive_h* hive) {
@@ -92,6 +99,23 @@ void InstallationTree::layOut() {
     addFolder(R"(Users\Public\Documents)");
     std::filesystem::create_directory_symlink("Users", host("Documents and Settings"));
   }
+}
+
+void InstallationTree::setRelease(const std::string& version, const std::string& servicePack) {
+  editHive(softwareHive(), [&](hive_h* hive) {
+    hive_node_h key = ensureKey(hive, kCurrentVersion);
+    // The key's values are replaced as a whole, so that a service pack can be taken away.
+    std::string versionData = utf16(version) + std::string(2, '\0');
+    std::string servicePackData = utf16(servicePack) + std::string(2, '\0');
+    char versionName[] = "CurrentVersion";
+    char servicePackName[] = "CSDVersion";
+    hive_set_value values[] = {
+        {versionName, hive_t_REG_SZ, versionData.size(), &versionData[0]},
+        {servicePackName, hive_t_REG_SZ, servicePackData.size(), &servicePackData[0]},
+    };
+    std::size_t count = servicePack.empty() ? 1 : 2;
+    EXPECT_EQ(hivex_node_set_values(hive, key, count, values, 0), 0);
+  });
 }
 
 InstallationTree::~InstallationTree() {

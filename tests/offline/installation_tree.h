@@ -67,6 +67,10 @@ class InstallationTree {
   // "ControlSet001", "ControlSet002", ...
   std::vector<std::string> controlSets() const;
 
+  // The release the SOFTWARE hive records: CurrentVersion ("5.1") and CSDVersion (none when
+  // `servicePack` is empty). Laid out as XP with Service Pack 2, or 7 with Service Pack 1.
+  void setRelease(const std::string& version, const std::string& servicePack);
+
   // Opens a hive for writing, lets `edit` change it, and commits it in place.
   void editHive(const std::string& relative, const std::function<void(hive_h*)>& edit);
   // Opens a hive read-only for `look`; false when hivex cannot open it.

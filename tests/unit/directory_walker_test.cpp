@@ -43,9 +43,14 @@ TEST_F(WalkerTest, CountsRegularFilesOnlyAndNothingInMemoryScanMode) {
 
   scanSession().inMemoryScan = 1;
   statuses.clear();
-  EXPECT_EQ(walkDirectory(R"(C:\W\one.exe)"), 2);
+  EXPECT_EQ(examineFile(R"(C:\W\one.exe)"), 2);
   EXPECT_EQ(statuses, (Strings{R"(C:\W\one.exe)"}));
   EXPECT_EQ(scanSession().statistics.filesScanned, 2);
+  // One file is examined as exactly that file: no pattern is searched, no folder entered.
+  statuses.clear();
+  EXPECT_EQ(examineFile(R"(C:\W\*.exe)"), 0);
+  EXPECT_EQ(examineFile(R"(C:\W\EMPTY)"), 2);
+  EXPECT_EQ(statuses, (Strings{R"(C:\W\EMPTY)"}));
 }
 
 TEST_F(WalkerTest, DoesNotEnterJunctionsOrSymbolicLinks) {

@@ -7,7 +7,7 @@ namespace {
 class SimulatedEnvironment {
  public:
   SimulatedEnvironment() {
-    machine.files.addFolder(R"(C:\WINDOWS)");
+    machine.files.addFolder(R"(C:\WINDOWS\system32)");
     machine.files.addFolder(root());
   }
   ~SimulatedEnvironment() { EXPECT_EQ(machine.openHandleCount(), 0u) << machine.dump(); }

@@ -12,15 +12,14 @@ constexpr std::uint32_t kPurple = rgbColor(85, 26, 139);
 const char kAddress[] = "http://www.korvane.example/download/download.htm";
 
 // A stand-in for the system's handler of web addresses.
-struct Browser {
+struct Browser : HyperlinkLabelState::Opener {
   bool accepts = true;
   std::vector<std::string> opened;
-  HyperlinkLabelState::Opener opener() {
-    return [this](const char* address) {
-      opened.emplace_back(address);
-      return accepts;
-    };
+  bool open(const char* address) override {
+    opened.emplace_back(address);
+    return accepts;
   }
+  HyperlinkLabelState::Opener& opener() { return *this; }
 };
 
 class HyperlinkLabelStateTest : public ::testing::Test {

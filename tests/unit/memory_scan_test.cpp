@@ -5,6 +5,7 @@
 #include "scan/scan_driver.h"
 #include "sim_fixture.h"
 #include "specimens/specimens.h"
+#include "support/perf_data_block.h"
 #include "system/memory_scan.h"
 #include "system/restart.h"
 
@@ -60,6 +61,46 @@ TEST_F(MemoryScanTest, On98AWormProcessIsEndedAndItsImageRemoved) {
   EXPECT_EQ(scanSession().statistics.filesDeleted, 1);
   EXPECT_EQ(scanSession().memoryRemedyCode, 0);
   EXPECT_EQ(scanSession().inMemoryScan, 0);
+}
+
+// NT 4.0 as installed has no process-status library: the performance data name the processes and
+// the native layer reads each one's image path. The scan finds, ends and removes the worm as it
+// does with the library, and leaves a program that merely shares the worm's name running.
+TEST_F(MemoryScanTest, OnNt4WithoutTheProcessStatusLibraryTheWormIsFoundThroughThePerformanceData) {
+  sim.processes.setWindowsNt(4);
+  sim.processes.psapiPresent = false;
+  platform::ProcessId worm = startWorm();
+  sim.files.addFile(R"(C:\TOOLS\msblast.exe)", "MZ plain program");
+  platform::ProcessId lookAlike = sim.processes.start(R"(C:\TOOLS\msblast.exe)");
+  sim.registry.setValue(platform::kRootLocalMachine,
+                        R"(software\microsoft\windows nt\currentversion\perflib\009)", "Counters",
+                        platform::kRegMultiSz, perfdata::counterTitles());
+  std::vector<std::uint8_t> block =
+      perfdata::BlockBuilder{}.build({{"msblast", lookAlike}, {"msblast#1", worm}});
+  sim.registry.setValue(platform::kRootPerformanceData, "", "230", platform::kRegBinary,
+                        std::string(block.begin(), block.end()));
+
+  runMemoryScan();
+
+  EXPECT_FALSE(sim.processes.isRunning(worm)) << sim.dump();
+  EXPECT_FALSE(sim.files.hasFile(kWorm));
+  EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)}));
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
+  EXPECT_TRUE(sim.processes.isRunning(lookAlike));
+  EXPECT_EQ(statuses, (Strings{R"(C:\TOOLS\msblast.exe)", kWorm, kWorm}));
+
+  // Without the native layer no image path can be read: nothing is examined, nothing ended.
+  resetScanSessionForTest();
+  scanSession().scanDialogWindow = window;
+  written.clear();
+  sim.processes.nativeLayerPresent = false;
+  platform::ProcessId another = startWorm();
+  block = perfdata::BlockBuilder{}.build({{"msblast", another}});
+  sim.registry.setValue(platform::kRootPerformanceData, "", "230", platform::kRegBinary,
+                        std::string(block.begin(), block.end()));
+  runMemoryScan();
+  EXPECT_TRUE(sim.processes.isRunning(another));
+  EXPECT_TRUE(written.empty());
 }
 
 TEST_F(MemoryScanTest, OnNtAWormProcessIsEndedItsImageRemovedAndTheScanGoesOn) {
@@ -192,14 +233,16 @@ TEST_F(MemoryScanTest, OnNtAWormThatCannotBeOpenedNeedsARestart) {
   sim.processes.process(worm).deniedRights = platform::kProcessTerminate;
   sim.services.addService("msblast", kWorm, platform::kServiceStopped);
 
-  runMemoryScan();
+  sim.desktop.answerMessageBoxes({platform::kAnswerCancel});
+
+  EXPECT_THROW(runMemoryScan(), sim::ProgramEnded);
 
   EXPECT_TRUE(sim.processes.isRunning(worm));
   EXPECT_FALSE(sim.services.hasService("msblast")) << sim.dump();
   EXPECT_EQ(scanSession().memoryRestartRequired, 1);
   EXPECT_TRUE(written.empty());
-  // The scan went on: it returned instead of ending the program.
-  EXPECT_EQ(scanSession().inMemoryScan, 0);
+  // A worm that goes on running ends the program after the restart offer.
+  EXPECT_EQ(sim.desktop.messageBoxes().size(), 1u);
 }
 
 TEST_F(MemoryScanTest, AServiceThatOnlySharesTheWormsNameIsLeftAlone) {
@@ -208,7 +251,7 @@ TEST_F(MemoryScanTest, AServiceThatOnlySharesTheWormsNameIsLeftAlone) {
   sim.processes.process(worm).deniedRights = platform::kProcessTerminate;
   sim.services.addService("Spooler", R"(C:\WINDOWS\SYSTEM32\spoolsv.exe)");
 
-  runMemoryScan();
+  EXPECT_THROW(runMemoryScan(), sim::ProgramEnded);
 
   EXPECT_TRUE(sim.services.hasService("Spooler"));
   EXPECT_EQ(sim.services.stateOf("Spooler"), platform::kServiceRunning);
@@ -228,8 +271,8 @@ TEST_F(MemoryScanTest, OnNtGenerationZeroTheServicePathIsNeverTaken) {
   EXPECT_EQ(scanSession().memoryRestartRequired, 0);
 }
 
-// A worm image without an extension beside a folder of a like name cannot be walked to the end
-// (the walk's pattern error): the only way a single run's NT scan reports a nonzero result.
+// A worm that can be neither ended nor stopped as a service (its image without an extension,
+// beside a folder of a like name, which once made its examination end in a pattern error).
 class UnfinishedMemoryScanTest : public MemoryScanTest {
  protected:
   UnfinishedMemoryScanTest() {
@@ -270,11 +313,47 @@ TEST_F(UnfinishedMemoryScanTest, EndsTheProgramWithoutRestartWhenCancelled) {
   EXPECT_EQ(scanSession().statistics.filesScanned, 0);
 }
 
-TEST_F(UnfinishedMemoryScanTest, OnNtGenerationZeroNoRestartIsRequired) {
+// Where there is no service route, the worm's file is left to the file walk, which schedules its
+// removal at the next restart: the program does not end.
+TEST_F(UnfinishedMemoryScanTest, OnNtGenerationZeroTheScanGoesOn) {
   sim.processes.setWindowsNt(6);
-  EXPECT_THROW(runMemoryScan(), sim::ProgramEnded);
+  EXPECT_NO_THROW(runMemoryScan());
   EXPECT_EQ(scanSession().memoryRestartRequired, 0);
   EXPECT_TRUE(sim.desktop.messageBoxes().empty());
+}
+
+// Another process's image path says nothing of the worm: one that names a folder, or a program
+// without an extension beside a folder of a like name, does not end the scan before the file
+// walk, and the worm file in the temporary folder is found there.
+TEST_F(MemoryScanTest, AnInnocentImagePathDoesNotEndTheScanBeforeTheFileWalk) {
+  sim.processes.setWindowsNt(5);
+  sim.processes.start(R"(C:\WINDOWS)");
+  sim.files.addFile(R"(C:\TOOLS\runner)", "MZ plain program without extension");
+  sim.files.addFolder(R"(C:\TOOLS\runner-data)");
+  sim.processes.start(R"(C:\TOOLS\runner)");
+  const std::string temporaryWorm = R"(C:\WINDOWS\TEMP\worm.exe)";
+  sim.files.addFile(temporaryWorm, specimens::build(2, specimens::Variant::Plain)->bytes);
+
+  EXPECT_NO_THROW(runScan());
+
+  EXPECT_FALSE(sim.files.hasFile(temporaryWorm)) << sim.dump();
+  EXPECT_EQ(scanSession().statistics.filesInfected, 1);
+  EXPECT_GT(scanSession().statistics.filesScanned, 0);
+}
+
+// A folder named like the worm's image with another extension is no part of the image's
+// examination: the worm is confirmed, ended and removed.
+TEST_F(MemoryScanTest, AFolderBesideTheImageDoesNotHideTheWorm) {
+  sim.processes.setWindowsNt(5);
+  sim.files.addFolder(R"(C:\WINDOWS\SYSTEM32\msblast.d)");
+  sim.files.addFile(R"(C:\WINDOWS\SYSTEM32\msblast.d\notes.txt)", "plain");
+  platform::ProcessId worm = startWorm();
+
+  runMemoryScan();
+
+  EXPECT_FALSE(sim.processes.isRunning(worm));
+  EXPECT_FALSE(sim.files.hasFile(kWorm));
+  EXPECT_EQ(written, (Strings{kRemovedFromMemory, deletedLine(kWorm)}));
 }
 
 TEST_F(MemoryScanTest, ServiceNamesComeFromTheImageFileName) {

@@ -31,6 +31,7 @@ class OfflineEnvironment {
     if (mkdtemp(pattern) == nullptr) ADD_FAILURE() << "cannot make a temporary folder";
     host_ = pattern;
     fs::create_directories(host("WINDOWS\\Temp"));
+    fs::create_directories(host("WINDOWS\\system32"));
     fs::create_directories(host("CONTRACT"));
     installation_.windowsFolder = "WINDOWS";
     installation_.windowsTemp = "WINDOWS\\Temp";
@@ -126,6 +127,8 @@ TEST_F(OfflineFileSystemTest, PathsOnDriveCLeadToTheOnDiskNamesWhateverTheirCase
   char buffer[260];
   ASSERT_TRUE(files().windowsDirectory(buffer, sizeof buffer));
   EXPECT_STREQ(buffer, R"(C:\WINDOWS)");
+  ASSERT_TRUE(files().systemDirectory(buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, R"(C:\WINDOWS\system32)");
   ASSERT_TRUE(files().tempDirectory(buffer, sizeof buffer));
   EXPECT_STREQ(buffer, R"(C:\WINDOWS\Temp\)");
   EXPECT_EQ(files().driveType("D:\\"), platform::kDriveUnknown);

@@ -41,7 +41,7 @@ class OfflineRemedyTest : public SimTest {
   platform::offline::RootedTree rooted;
   platform::offline::Installation installation;
   OfflineFileSystem files{rooted, installation};
-  OfflineProcesses processes;
+  OfflineProcesses processes{sim.registry, installation.kind};
   platform::ScopedInstall offline{withOffline()};
 
  private:

@@ -9,6 +9,13 @@ namespace {
 
 class ProcessBackendsTest : public SimTest {};
 
+// The records of a list, in order, to be looked at by index.
+std::vector<const ProcessRecord*> recordsOf(const ProcessList& list) {
+  std::vector<const ProcessRecord*> records;
+  for (const ProcessRecord& record : list) records.push_back(&record);
+  return records;
+}
+
 TEST_F(ProcessBackendsTest, ClassifiesThePlatformAndTheNtGeneration) {
   struct Case {
     platform::VersionInfo version;
@@ -43,10 +50,11 @@ TEST_F(ProcessBackendsTest, ToolhelpListsEveryProcessWithItsImageInOrder) {
 
   ProcessList list;
   ASSERT_TRUE(listProcessesToolhelp(list));
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].processId, first);
-  EXPECT_STREQ(list[0].imagePath, R"(C:\WINDOWS\EXPLORER.EXE)");
-  EXPECT_EQ(list[1].processId, second);
+  std::vector<const ProcessRecord*> records = recordsOf(list);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0]->processId, first);
+  EXPECT_STREQ(records[0]->imagePath, R"(C:\WINDOWS\EXPLORER.EXE)");
+  EXPECT_EQ(records[1]->processId, second);
 
   sim.processes.toolhelpPresent = false;
   EXPECT_FALSE(listProcessesToolhelp(list));
@@ -60,9 +68,10 @@ TEST_F(ProcessBackendsTest, PsapiSkipsProcessesWhoseImageCannotBeRead) {
 
   ProcessList list;
   ASSERT_TRUE(listProcessesPsapi(list));
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].processId, readable);
-  EXPECT_STREQ(list[0].imagePath, R"(C:\WINNT\system32\svchost.exe)");
+  std::vector<const ProcessRecord*> records = recordsOf(list);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->processId, readable);
+  EXPECT_STREQ(records[0]->imagePath, R"(C:\WINNT\system32\svchost.exe)");
 
   sim.processes.psapiPresent = false;
   EXPECT_FALSE(listProcessesPsapi(list));

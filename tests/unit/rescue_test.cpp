@@ -12,6 +12,7 @@
 #include "contract/worm_footprint.h"
 #include "offline/infected_installation.h"
 #include "scan/scan_session.h"
+#include "specimens/version_image.h"
 
 namespace {
 
@@ -289,6 +290,26 @@ TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {
     if (value.root == platform::kRootUsers) continue;
     EXPECT_FALSE(tree.hasAnywhere(value)) << value.name;
   }
+}
+
+TEST_F(RescueXpTest, SaysAfterTheStatisticsWhenTheWormCanComeBackToTheInstallation) {
+  tree.setRelease("5.1", "Service Pack 1");
+  tree.addFile(tree.windowsFolder() + R"(\system32\rpcrt4.dll)",
+               specimens::versionImage(5, 1, 2600, 1106).bytes);
+  const std::string missing =
+      "RPC/DCOM     MS03-026 fix missing: W32/Blaster.Worm can return until KB823980 or KB824146 "
+      "is installed";
+
+  RescueRun dry = rescue({"--dry-run", tree.root()});
+  RescueRun real = rescue({tree.root()});
+
+  std::vector<std::string> ending = statistics(filesBelow(tree, tree.windowsFolder()), 0, 0);
+  ending.push_back(missing);
+  ending.push_back("Scanning completed");
+  EXPECT_EQ(real.lines, ending);
+  EXPECT_EQ(std::vector<std::string>(dry.lines.begin() + 1, dry.lines.end()), real.lines);
+  // The installation is clean of the worm; that it lacks the fix changes no exit status.
+  EXPECT_EQ(real.status, 0) << real.errors;
 }
 
 // Writes part of the hive, then fails, for the second hive committed (SYSTEM) only.

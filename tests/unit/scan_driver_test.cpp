@@ -3,6 +3,7 @@
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
 #include "sim_fixture.h"
+#include "specimens/version_image.h"
 
 namespace {
 
@@ -71,6 +72,26 @@ TEST_F(ScanDriverTest, ACancelledScanStillWritesItsStatistics) {
   for (const std::string& status : statuses) EXPECT_EQ(status.find("TEMP\\\\"), std::string::npos);
 }
 
+// Another program posts the scanning window the message that starts a scan while the walk pumps
+// its messages: nothing starts inside the running scan.
+TEST_F(ScanDriverTest, AMessageThatWouldStartAScanDuringTheScanStartsNothing) {
+  int nestedResults = 0;
+  platform::WindowHandle starter =
+      sim.desktop.addWindow([&](std::uint32_t, std::uintptr_t, std::intptr_t) {
+        nestedResults += runScan();
+        return 0;
+      });
+  onStatus = [&](const std::string& status) {
+    if (status == R"(C:\WINDOWS\win.ini)") sim.desktop.post({starter, 0x0113, 100, 0});
+  };
+
+  runScan();
+
+  EXPECT_EQ(nestedResults, 1);
+  EXPECT_EQ(written, statistics(5, 0, 0));
+  EXPECT_EQ(scanSession().scanRunning, 0);
+}
+
 TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
   scanSession().restartRequired = 1;
   runScan();
@@ -84,16 +105,85 @@ TEST_F(ScanDriverTest, APendingRemovalOffersARestart) {
             "\n\n Restart now?");
 }
 
+// Whether the worm can come back is said after the statistics, before the restart offer, and
+// only when the fix is missing or cannot be told.
+TEST_F(ScanDriverTest, SaysAfterTheStatisticsWhenTheWormCanComeBack) {
+  const std::string missing =
+      "RPC/DCOM     MS03-026 fix missing: W32/Blaster.Worm can return until KB823980 or KB824146 "
+      "is installed";
+  const std::string untold =
+      "RPC/DCOM     MS03-026 fix could not be verified: W32/Blaster.Worm can return until "
+      "KB823980 or KB824146 is installed";
+  struct Case {
+    const char* what;
+    platform::VersionInfo version;
+    const char* servicePack;
+    std::uint16_t revision;  // of rpcrt4.dll 5.x.y.revision; 0 for no file
+    std::string line;        // empty for none
+    Reinfection verdict;
+  };
+  const Case cases[] = {
+      {"2000 below its fix",
+       {platform::kPlatformIdNt, 5, 0},
+       "Service Pack 4",
+       6600,
+       missing,
+       Reinfection::kMissing},
+      {"2000 with a file that tells no version",
+       {platform::kPlatformIdNt, 5, 0},
+       "Service Pack 4",
+       0,
+       untold,
+       Reinfection::kUnknown},
+      {"2000 at its fix",
+       {platform::kPlatformIdNt, 5, 0},
+       "Service Pack 4",
+       6753,
+       "",
+       Reinfection::kFixed},
+      {"98", {platform::kPlatformIdWindows, 4, 10}, " A", 6600, "", Reinfection::kNotAffected},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    resetScanSessionForTest();
+    scanSession().scanDialogWindow = window;
+    written.clear();
+    sim.processes.setVersion(c.version);
+    sim.processes.setServicePack(c.servicePack);
+    sim.files.addFile(R"(C:\WINDOWS\system32\rpcrt4.dll)",
+                      c.revision == 0 ? "" : specimens::versionImage(5, 0, 2195, c.revision).bytes);
+    scanSession().restartRequired = 1;
+    std::size_t linesWhenOffered = 0;
+    sim.desktop.onMessageBox(
+        [&](const sim::ShownMessageBox&) { linesWhenOffered = written.size(); });
+
+    runScan();
+
+    Strings expected = statistics(6, 0, 0);
+    if (!c.line.empty()) expected.push_back(c.line);
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(linesWhenOffered, expected.size());
+    EXPECT_EQ(scanSession().reinfection.verdict, c.verdict);
+    EXPECT_LT(c.line.size(), platform::kMaxLogLine);
+  }
+}
+
 // The console programs' exit status: found, removed, or left for a person.
 TEST(ScanExitStatusTest, SaysWhetherAWormWasFoundAndWhetherAnythingIsLeft) {
   struct Case {
-    int infected, deleted, restart, memoryRestart;
+    int infected, deleted, restart, memoryRestart, terminated;
     int status;
   };
   const Case cases[] = {
-      {0, 0, 0, 0, kExitClean},          {2, 2, 0, 0, kExitRemoved},
-      {2, 1, 0, 0, kExitNeedsAttention}, {1, 1, 1, 0, kExitNeedsAttention},
-      {0, 0, 0, 1, kExitNeedsAttention},
+      {0, 0, 0, 0, 0, kExitClean},
+      {2, 2, 0, 0, 0, kExitRemoved},
+      {2, 1, 0, 0, 0, kExitNeedsAttention},
+      {1, 1, 1, 0, 0, kExitNeedsAttention},
+      {0, 0, 0, 1, 0, kExitNeedsAttention},
+      // A terminated scan is never clean or removed; what it left behind still comes first.
+      {0, 0, 0, 0, 1, kExitNotAllExamined},
+      {1, 1, 0, 0, 1, kExitNotAllExamined},
+      {1, 0, 0, 0, 1, kExitNeedsAttention},
   };
   for (const Case& c : cases) {
     ScanSession session;
@@ -101,10 +191,14 @@ TEST(ScanExitStatusTest, SaysWhetherAWormWasFoundAndWhetherAnythingIsLeft) {
     session.statistics.filesDeleted = c.deleted;
     session.restartRequired = c.restart;
     session.memoryRestartRequired = c.memoryRestart;
+    session.scanTerminated = static_cast<std::uint8_t>(c.terminated);
     EXPECT_EQ(scanExitStatus(session), c.status)
         << c.infected << " infected, " << c.deleted << " deleted, restart " << c.restart << "/"
-        << c.memoryRestart;
+        << c.memoryRestart << ", terminated " << c.terminated;
   }
+  EXPECT_EQ(graverExitStatus(kExitNotAllExamined, kExitNeedsAttention), kExitNeedsAttention);
+  EXPECT_EQ(graverExitStatus(kExitCouldNotRun, kExitNeedsAttention), kExitCouldNotRun);
+  EXPECT_EQ(graverExitStatus(kExitRemoved, kExitNotAllExamined), kExitNotAllExamined);
 }
 
 }  // namespace

@@ -146,6 +146,22 @@ TEST_F(PerfDataTerminationTest, ProgramsThatOnlyShareTheFilesNameAreLeftAlone) {
   EXPECT_TRUE(sim.processes.terminated().empty());
 }
 
+// Anybody can start processes of any name: hundreds that share the held file's name, but run
+// another file, are passed over without a pause each.
+TEST_F(PerfDataTerminationTest, ProcessesThatOnlyShareTheNameCostNoTime) {
+  const char* tool = R"(C:\TOOLS\tool.exe)";
+  sim.files.addFile(tool, "MZ idle tool");
+  run(std::vector<std::string>(250, "tool"), {}, tool);
+  const char* held = R"(C:\WINDOWS\TEMP\tool.exe)";
+  sim.files.addFile(held, "MZ look-alike");
+  platform::FileIdentity identity;
+  ASSERT_TRUE(sim.files.identifyPath(held, identity));
+
+  EXPECT_EQ(terminateByNamePerfData(held, identity), 0);
+  EXPECT_EQ(sim.clock.now(), 0u);
+  EXPECT_TRUE(sim.processes.terminated().empty());
+}
+
 // A process can write any image path into its own memory; one on another machine is never
 // opened to be compared, so the scan reaches no other machine with its rights.
 TEST_F(PerfDataTerminationTest, AnImageOnAnotherMachineIsNeverLookedAt) {

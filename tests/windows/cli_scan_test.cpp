@@ -55,6 +55,33 @@ TEST(CliScan, ACleanPrefixEndsWithTheStatisticsAndCountsEveryFileOfBothTrees) {
   EXPECT_GT(expected, 100) << "the prefix's Windows tree looks empty";
 }
 
+// Another program on the desktop posts the console scan's hidden window what would end or steer
+// a windowed program (a quit, a close, Escape, a timer naming a callback), again and again while
+// it runs: the scan runs to its end all the same.
+TEST(CliScan, MessagesFromOtherProgramsNeitherEndNorSteerTheScan) {
+  int posted = 0;
+  auto postToItsWindows = [&posted](unsigned long processId) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "VandrelConsoleLog", nullptr)) != nullptr) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner != processId) continue;
+      PostMessageA(window, WM_QUIT, 0, 0);
+      PostMessageA(window, WM_CLOSE, 0, 0);
+      PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+      PostMessageA(window, WM_TIMER, 100, 0x41414141);
+      ++posted;
+    }
+  };
+  wintest::ProgramRun run = wintest::runProgram("vandrel-cli.exe", "", 120000, postToItsWindows);
+
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  std::vector<std::string> lines = wintest::splitLines(run.output);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Scanning completed");
+  EXPECT_GT(posted, 0) << "the scan ended before its window could be found";
+}
+
 TEST(CliScan, ExplainsItselfAndRefusesUnknownOptions) {
   wintest::ProgramRun help = wintest::runProgram("vandrel-cli.exe", "--help");
   EXPECT_EQ(help.exitCode, 0);

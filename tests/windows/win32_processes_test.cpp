@@ -46,6 +46,23 @@ TEST_F(Win32ProcessesTest, BothListsShowARunningProgram) {
   }
 }
 
+TEST_F(Win32ProcessesTest, TheReleaseIsTheVersionWithItsServicePackAndEdition) {
+  platform::VersionInfo version;
+  platform::ReleaseInfo release;
+  ASSERT_TRUE(platform::processes().queryVersion(version));
+  ASSERT_TRUE(platform::processes().queryRelease(release));
+  EXPECT_EQ(release.version.platformId, version.platformId);
+  EXPECT_EQ(release.version.majorVersion, version.majorVersion);
+  EXPECT_EQ(release.version.minorVersion, version.minorVersion);
+
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  ASSERT_TRUE(GetVersionExA(&info));
+  EXPECT_STREQ(release.servicePack, info.szCSDVersion);
+  // Wine's registry has the product options of an NT system, with no Terminal Server among them.
+  EXPECT_EQ(release.terminalServer, platform::TerminalServer::kNo);
+}
+
 TEST_F(Win32ProcessesTest, ARunningProgramIsEndedThroughTheSeam) {
   std::string file = scratch_.path() + "\\held.bin";
   ASSERT_TRUE(wintest::writeFile(file, "x", FILE_ATTRIBUTE_ARCHIVE));

@@ -86,8 +86,8 @@ std::string drain(HANDLE pipe) {
 
 }  // namespace
 
-ProgramRun runProgram(const std::string& program, const std::string& arguments,
-                      unsigned timeoutMs) {
+ProgramRun runProgram(const std::string& program, const std::string& arguments, unsigned timeoutMs,
+                      const std::function<void(DWORD processId)>& whileRunning) {
   ProgramRun run;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   // Both streams go to files: a child that writes much to a pipe nobody reads would stall. They
@@ -110,7 +110,14 @@ ProgramRun runProgram(const std::string& program, const std::string& arguments,
   std::string commandLine = "\"" + programFolder() + "\\" + program + "\" " + arguments;
   if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                      &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+    constexpr unsigned kStepMs = 20;
+    unsigned waited = 0;
+    while (whileRunning && waited < timeoutMs &&
+           WaitForSingleObject(process.hProcess, kStepMs) == WAIT_TIMEOUT) {
+      whileRunning(process.dwProcessId);
+      waited += kStepMs;
+    }
+    if (WaitForSingleObject(process.hProcess, timeoutMs - waited) == WAIT_TIMEOUT) {
       TerminateProcess(process.hProcess, 99);
       WaitForSingleObject(process.hProcess, 5000);
     }

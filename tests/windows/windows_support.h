@@ -2,6 +2,7 @@
 // Windows version Wine emulates for a program.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,11 @@ struct ProgramRun {
   std::string errors;  // standard error
 };
 
-// Runs a program of the build with arguments and waits for it (at most `timeoutMs`).
+// Runs a program of the build with arguments and waits for it (at most `timeoutMs`), calling
+// `whileRunning` with its process id every few milliseconds until it has ended.
 ProgramRun runProgram(const std::string& program, const std::string& arguments,
-                      unsigned timeoutMs = 120000);
+                      unsigned timeoutMs = 120000,
+                      const std::function<void(unsigned long processId)>& whileRunning = {});
 
 // Walks `folder` with vandrel-walk.exe (no memory scan first) under the Windows version
 // `version` ("win98", "win7", ...) and returns what it printed: each ScanLog line, then

@@ -64,6 +64,7 @@ class ReadOnlyFiles : public FileSystem {
   }
   // The system's folders on Windows; false (and an empty buffer) where there are none.
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
+  bool systemDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 
   // Bytes handed out by read() since the start, for reports of how much an examination reads.

@@ -159,6 +159,10 @@ bool ReadOnlyFiles::windowsDirectory(char* buffer, std::size_t capacity) {
   return false;
 }
 
+bool ReadOnlyFiles::systemDirectory(char* buffer, std::size_t capacity) {
+  return windowsDirectory(buffer, capacity);
+}
+
 bool ReadOnlyFiles::tempDirectory(char* buffer, std::size_t capacity) {
   return windowsDirectory(buffer, capacity);
 }

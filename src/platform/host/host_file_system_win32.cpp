@@ -34,6 +34,9 @@ void ReadOnlyFiles::closeFile(Handle file) { system().closeFile(file); }
 bool ReadOnlyFiles::windowsDirectory(char* buffer, std::size_t capacity) {
   return system().windowsDirectory(buffer, capacity);
 }
+bool ReadOnlyFiles::systemDirectory(char* buffer, std::size_t capacity) {
+  return system().systemDirectory(buffer, capacity);
+}
 bool ReadOnlyFiles::tempDirectory(char* buffer, std::size_t capacity) {
   return system().tempDirectory(buffer, capacity);
 }

@@ -407,6 +407,13 @@ bool OfflineFileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
   return putWhole(buffer, capacity, displayPath(installation_.windowsFolder));
 }
 
+bool OfflineFileSystem::systemDirectory(char* buffer, std::size_t capacity) {
+  if (installation_.windowsFolder.empty()) return putNothing(buffer, capacity);
+  // Spelt as the system spells it; names below the root match without regard to case.
+  const char* system = installation_.kind == InstallationKind::kWindows9x ? "SYSTEM" : "system32";
+  return putWhole(buffer, capacity, displayPath(installation_.windowsFolder) + "\\" + system);
+}
+
 bool OfflineFileSystem::tempDirectory(char* buffer, std::size_t capacity) {
   if (installation_.windowsFolder.empty()) return putNothing(buffer, capacity);
   // As the system names a temporary folder that is not there yet: the walk then lists nothing.

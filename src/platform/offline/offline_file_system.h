@@ -88,6 +88,7 @@ class OfflineFileSystem : public FileSystem {
 
   // "C:\<the Windows folder as on disk>", and its Temp folder with a trailing backslash.
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
+  bool systemDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 
  private:

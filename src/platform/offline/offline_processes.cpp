@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/offline/installation_release.h"
+
 namespace platform::offline {
 namespace {
 
@@ -12,6 +14,10 @@ constexpr std::uint32_t kErrorNotAllAssigned = 1300;
 }  // namespace
 
 bool OfflineProcesses::queryVersion(VersionInfo&) { return false; }
+
+bool OfflineProcesses::queryRelease(ReleaseInfo& release) {
+  return readInstallationRelease(registry_, kind_, release);
+}
 
 Handle OfflineProcesses::createProcessSnapshot() { return kNoHandle; }
 bool OfflineProcesses::firstProcess(Handle, ProcessEntry&) { return false; }
@@ -27,6 +33,27 @@ std::uint32_t OfflineProcesses::imageFileName(Handle, char* buffer, std::uint32_
   if (capacity > 0) buffer[0] = '\0';
   return 0;
 }
+
+// Nothing runs in an installation that is not running: the process-status list is there and
+// names no process, and no other list is looked for.
+bool OfflineProcesses::processStatusAvailable() { return true; }
+
+std::uint32_t OfflineProcesses::nativeImageFileName(Handle process, char* buffer,
+                                                    std::uint32_t capacity) {
+  return imageFileName(process, buffer, capacity);
+}
+
+// No window shows, and this program is not the installation's.
+WindowHandle OfflineProcesses::findWindowByTitle(WindowHandle, const char*) { return 0; }
+bool OfflineProcesses::ownImagePath(char* buffer, std::uint32_t capacity) {
+  if (capacity > 0) buffer[0] = '\0';
+  return false;
+}
+Handle OfflineProcesses::holdNamedMark(const char*, bool& alreadyHeld) {
+  alreadyHeld = false;
+  return kNoHandle;
+}
+void OfflineProcesses::closeNamedMark(Handle) {}
 
 Handle OfflineProcesses::openProcess(ProcessId, std::uint32_t) { return kNoHandle; }
 bool OfflineProcesses::terminateProcess(Handle, std::uint32_t) { return false; }

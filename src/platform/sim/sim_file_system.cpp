@@ -609,6 +609,10 @@ bool SimFileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
   return copyOut(windowsDirectory_, buffer, capacity);
 }
 
+bool SimFileSystem::systemDirectory(char* buffer, std::size_t capacity) {
+  return copyOut(systemDirectory_, buffer, capacity);
+}
+
 bool SimFileSystem::tempDirectory(char* buffer, std::size_t capacity) {
   return copyOut(tempDirectory_, buffer, capacity);
 }

@@ -60,6 +60,7 @@ class SimFileSystem : public platform::FileSystem {
   // to their files.
   bool rename(const std::string& from, const std::string& to);
   void setWindowsDirectory(const std::string& path) { windowsDirectory_ = path; }
+  void setSystemDirectory(const std::string& path) { systemDirectory_ = path; }
   void setTempDirectory(const std::string& path) { tempDirectory_ = path; }
   void setCurrentDirectory(const std::string& path) { currentDirectory_ = path; }
   // Whether the system is of the NT family, which opens files for removal through a handle.
@@ -118,6 +119,7 @@ class SimFileSystem : public platform::FileSystem {
                           std::size_t& used) override;
   bool writeProfileSection(const char* file, const char* section, const char* lines) override;
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
+  bool systemDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 
   // Bytes handed out by read(), for checks of how much an operation reads.
@@ -176,6 +178,7 @@ class SimFileSystem : public platform::FileSystem {
   std::set<std::pair<FileFault, std::string>> faults_;
   std::map<char, std::uint32_t> driveTypes_;
   std::string windowsDirectory_ = "C:\\WINDOWS";
+  std::string systemDirectory_ = "C:\\WINDOWS\\system32";
   std::string tempDirectory_ = "C:\\WINDOWS\\TEMP\\";
   std::string currentDirectory_ = "C:\\WINDOWS";
   bool ntFamily_ = true;

@@ -78,8 +78,9 @@ void SimProcesses::endImage(const std::string& imagePath) {
 }
 
 std::string SimProcesses::dump() const {
-  std::string text = "processes (platform " + std::to_string(version_.platformId) + ", major " +
-                     std::to_string(version_.majorVersion) + "):\n";
+  std::string text = "processes (platform " + std::to_string(version_.platformId) + ", version " +
+                     std::to_string(version_.majorVersion) + "." +
+                     std::to_string(version_.minorVersion) + " " + servicePack_ + "):\n";
   for (const auto& [id, process] : table_) {
     if (process.exited) continue;
     text += "  " + std::to_string(id) + " " + process.imagePath +
@@ -92,6 +93,15 @@ std::string SimProcesses::dump() const {
 bool SimProcesses::queryVersion(platform::VersionInfo& version) {
   if (versionFails_) return false;
   version = version_;
+  return true;
+}
+
+bool SimProcesses::queryRelease(platform::ReleaseInfo& release) {
+  if (versionFails_) return false;
+  release.version = version_;
+  // Cut as the system's own 128-character field would be.
+  text::copy(release.servicePack, servicePack_.c_str());
+  release.terminalServer = terminalServer_;
   return true;
 }
 
@@ -155,9 +165,20 @@ const SimProcesses::OpenProcess* SimProcesses::opened(platform::Handle handle) c
 
 std::uint32_t SimProcesses::imageFileName(platform::Handle handle, char* buffer,
                                           std::uint32_t capacity) {
+  return psapiPresent ? readImagePath(handle, buffer, capacity) : 0;
+}
+
+std::uint32_t SimProcesses::nativeImageFileName(platform::Handle handle, char* buffer,
+                                                std::uint32_t capacity) {
+  bool ntFamily = version_.platformId == platform::kPlatformIdNt;
+  return nativeLayerPresent && ntFamily ? readImagePath(handle, buffer, capacity) : 0;
+}
+
+std::uint32_t SimProcesses::readImagePath(platform::Handle handle, char* buffer,
+                                          std::uint32_t capacity) const {
   const OpenProcess* open = opened(handle);
   std::uint32_t needed = platform::kProcessQueryInformation | platform::kProcessVmRead;
-  if (!psapiPresent || open == nullptr || (open->access & needed) != needed) return 0;
+  if (open == nullptr || (open->access & needed) != needed) return 0;
   auto it = table_.find(open->id);
   if (it == table_.end() || it->second.exited || !it->second.imageReadable) return 0;
   if (!text::copy(buffer, capacity, it->second.imagePath.c_str())) return 0;
@@ -220,6 +241,41 @@ bool SimProcesses::postClose(platform::WindowHandle window) {
   if (!isRunning(owner)) return false;
   if (table_.at(owner).closesOnRequest) end(owner);
   return true;
+}
+
+platform::WindowHandle SimProcesses::findWindowByTitle(platform::WindowHandle after,
+                                                       const char* title) {
+  bool passed = after == 0;
+  platform::WindowHandle found = 0;
+  for (const auto& [id, process] : table_) {
+    if (process.exited || process.windowTitle != title) continue;
+    for (int n = 0; n < process.windows && found == 0; ++n) {
+      platform::WindowHandle window = id * kWindowsPerProcess + n + 1;
+      if (passed) found = window;
+      if (window == after) passed = true;
+    }
+    if (found != 0) break;
+  }
+  return found;
+}
+
+bool SimProcesses::ownImagePath(char* buffer, std::uint32_t capacity) {
+  return text::copy(buffer, capacity, ownImage.c_str());
+}
+
+platform::Handle SimProcesses::holdNamedMark(const char* name, bool& alreadyHeld) {
+  alreadyHeld = foreignMarks.count(name) != 0;
+  for (const auto& [handle, held] : marks_) {
+    if (held == name) alreadyHeld = true;
+  }
+  platform::Handle handle = handles_.open(std::string("mark ") + name);
+  marks_.emplace(handle, name);
+  return handle;
+}
+
+void SimProcesses::closeNamedMark(platform::Handle mark) {
+  marks_.erase(mark);
+  handles_.close(mark);
 }
 
 platform::Handle SimProcesses::openOwnToken() {

@@ -27,6 +27,7 @@ struct SimProcess {
   std::uint32_t deniedRights = 0;  // OpenProcess fails when asked for any of these
   bool canTerminate = true;        // TerminateProcess succeeds
   bool closesOnRequest = false;    // ends when one of its windows is asked to close
+  std::string windowTitle;         // the title of its top-level windows
   bool imageReadable = true;       // GetModuleFileNameExA can read its image name
   int windows = 0;                 // top-level windows it owns
   bool exited = false;             // ended; the process object can still be opened, as the system's
@@ -41,10 +42,17 @@ class SimProcesses : public platform::Processes {
   void setWindows98() { setVersion({platform::kPlatformIdWindows, 4, 10}); }
   void setWindowsNt(std::uint32_t major) { setVersion({platform::kPlatformIdNt, major, 0}); }
   void setVersion(const platform::VersionInfo& version);
+  // The release beyond the version: the service pack's name (CSDVersion) and whether the system
+  // is a Terminal Server. The machine starts as XP with Service Pack 2, not a Terminal Server.
+  void setServicePack(const std::string& name) { servicePack_ = name; }
+  void setTerminalServer(platform::TerminalServer answer) { terminalServer_ = answer; }
+  // Both version queries fail.
   void failVersionQuery() { versionFails_ = true; }
   // Which list services exist (both do by default).
   bool toolhelpPresent = true;
   bool psapiPresent = true;
+  // Whether the native layer reads a process's image path (the NT family has one).
+  bool nativeLayerPresent = true;
   // ToolHelp names an image by its file name alone, even on the 95/98/Me family, as Wine does.
   bool toolhelpNamesFilesOnly = false;
   // The program's rights: whether its token opens and holds the shutdown privilege.
@@ -73,6 +81,7 @@ class SimProcesses : public platform::Processes {
 
   // platform::Processes
   bool queryVersion(platform::VersionInfo& version) override;
+  bool queryRelease(platform::ReleaseInfo& release) override;
   platform::Handle createProcessSnapshot() override;
   bool firstProcess(platform::Handle snapshot, platform::ProcessEntry& entry) override;
   bool nextProcess(platform::Handle snapshot, platform::ProcessEntry& entry) override;
@@ -81,6 +90,9 @@ class SimProcesses : public platform::Processes {
                           std::uint32_t& count) override;
   std::uint32_t imageFileName(platform::Handle process, char* buffer,
                               std::uint32_t capacity) override;
+  bool processStatusAvailable() override { return psapiPresent; }
+  std::uint32_t nativeImageFileName(platform::Handle process, char* buffer,
+                                    std::uint32_t capacity) override;
   platform::Handle openProcess(platform::ProcessId id, std::uint32_t access) override;
   bool terminateProcess(platform::Handle process, std::uint32_t exitCode) override;
   std::uint32_t waitForProcess(platform::Handle process, std::uint32_t milliseconds) override;
@@ -88,6 +100,16 @@ class SimProcesses : public platform::Processes {
   void enumerateWindows(platform::WindowVisitor visitor, std::uintptr_t context) override;
   platform::ProcessId windowProcess(platform::WindowHandle window) override;
   bool postClose(platform::WindowHandle window) override;
+  platform::WindowHandle findWindowByTitle(platform::WindowHandle after,
+                                           const char* title) override;
+  bool ownImagePath(char* buffer, std::uint32_t capacity) override;
+  platform::Handle holdNamedMark(const char* name, bool& alreadyHeld) override;
+  void closeNamedMark(platform::Handle mark) override;
+
+  // This program's own image, as GetModuleFileNameA names it.
+  std::string ownImage = R"(C:\VANDREL\vandrel.exe)";
+  // Marks (named mutexes) that other programs hold.
+  std::set<std::string> foreignMarks;
   platform::Handle openOwnToken() override;
   std::uint32_t enableShutdownPrivilege(platform::Handle token) override;
   void closeToken(platform::Handle token) override;
@@ -105,16 +127,20 @@ class SimProcesses : public platform::Processes {
   };
   platform::ProcessEntry entryOf(const SimProcess& process) const;
   const OpenProcess* opened(platform::Handle handle) const;
+  std::uint32_t readImagePath(platform::Handle handle, char* buffer, std::uint32_t capacity) const;
 
   SimHandles& handles_;
   SimFileSystem& files_;
   SimClock& clock_;
   platform::VersionInfo version_{platform::kPlatformIdNt, 5, 1};
+  std::string servicePack_ = "Service Pack 2";
+  platform::TerminalServer terminalServer_ = platform::TerminalServer::kNo;
   bool versionFails_ = false;
   platform::ProcessId nextId_ = 0x100;
   std::map<platform::ProcessId, SimProcess> table_;
   std::map<platform::Handle, Snapshot> snapshots_;
   std::map<platform::Handle, OpenProcess> processes_;
+  std::map<platform::Handle, std::string> marks_;
   std::vector<platform::ProcessId> terminated_;
   int restarts_ = 0;
 };

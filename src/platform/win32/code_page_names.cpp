@@ -42,7 +42,11 @@ bool narrowExactly(const WCHAR* wide, char* text, std::size_t capacity) {
   // the text names another file.
   WCHAR back[kNameUnits];
   int backLength = MultiByteToWideChar(CP_ACP, 0, converted, -1, back, kNameUnits);
-  return backLength > 0 && std::wcscmp(back, wide) == 0;
+  if (backLength <= 0) return false;
+  for (int i = 0; i < backLength; ++i) {
+    if (back[i] != wide[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace platform::win32

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_desktop.h"
 
+#include "platform/win32/message_dispatch.h"
+
 namespace platform::win32 {
 namespace {
 
@@ -28,8 +30,7 @@ void Win32Desktop::translateAndDispatch(const Message& message) {
   msg.message = message.id;
   msg.wParam = message.wParam;
   msg.lParam = message.lParam;
-  TranslateMessage(&msg);
-  DispatchMessageA(&msg);
+  dispatchOwnMessage(msg);
 }
 
 int Win32Desktop::messageBox(WindowHandle owner, const char* text, const char* caption,

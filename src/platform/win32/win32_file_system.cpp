@@ -1,7 +1,5 @@
 #include "platform/win32/win32_file_system.h"
 
-#include <io.h>
-
 #include <cstring>
 
 #include "common/bounded_text.h"
@@ -115,9 +113,13 @@ void Win32FileSystem::findClose(Handle search) {
   closePreservingError(fromSeam(search), FindClose);
 }
 
-bool Win32FileSystem::exists(const char* path) { return _access(path, 0) == 0; }
+bool Win32FileSystem::exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
-bool Win32FileSystem::isReadable(const char* path) { return _access(path, 4) == 0; }
+// The system's files are readable by attributes whenever they exist: what the access list says
+// is learnt only when the file is opened.
+bool Win32FileSystem::isReadable(const char* path) { return exists(path); }
 
 Handle Win32FileSystem::openForReading(const char* path) {
   // Others may go on reading, writing and, where the system knows it, deleting: the check must
@@ -232,6 +234,10 @@ bool Win32FileSystem::writeProfileSection(const char* file, const char* section,
 
 bool Win32FileSystem::windowsDirectory(char* buffer, std::size_t capacity) {
   return fitted(GetWindowsDirectoryA(buffer, capacityOf(capacity)), capacity, buffer);
+}
+
+bool Win32FileSystem::systemDirectory(char* buffer, std::size_t capacity) {
+  return fitted(GetSystemDirectoryA(buffer, capacityOf(capacity)), capacity, buffer);
 }
 
 bool Win32FileSystem::tempDirectory(char* buffer, std::size_t capacity) {

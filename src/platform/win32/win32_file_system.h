@@ -33,6 +33,7 @@ class Win32FileSystem : public FileSystem {
                           std::size_t& used) override;
   bool writeProfileSection(const char* file, const char* section, const char* lines) override;
   bool windowsDirectory(char* buffer, std::size_t capacity) override;
+  bool systemDirectory(char* buffer, std::size_t capacity) override;
   bool tempDirectory(char* buffer, std::size_t capacity) override;
 };
 

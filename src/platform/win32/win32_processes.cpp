@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <cstdlib>
-
 #include "common/bounded_text.h"
+#include "platform/product_suite.h"
+#include "platform/win32/native_image_path.h"
 #include "platform/win32/runtime_library.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_registry.h"
 
 namespace platform::win32 {
 namespace {
@@ -48,6 +49,27 @@ bool Win32Processes::queryVersion(VersionInfo& version) {
   version.platformId = info.dwPlatformId;
   version.majorVersion = info.dwMajorVersion;
   version.minorVersion = info.dwMinorVersion;
+  return true;
+}
+
+bool Win32Processes::queryRelease(ReleaseInfo& release) {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExA(&info)) return false;
+  release.version.platformId = info.dwPlatformId;
+  release.version.majorVersion = info.dwMajorVersion;
+  release.version.minorVersion = info.dwMinorVersion;
+  info.szCSDVersion[sizeof info.szCSDVersion - 1] = '\0';
+  bool nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  // The 95/98/Me family keeps other text in the field (" A", " C" for a second edition).
+  text::copy(release.servicePack, nt ? info.szCSDVersion : "");
+  // The product suite, not the version query's suite mask: NT 4.0 before its sixth service
+  // pack has no extended version query, and its Terminal Server edition is one of the releases
+  // whose fix differs.
+  Win32Registry registry;
+  release.terminalServer =
+      nt ? readTerminalServer(registry, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions")
+         : TerminalServer::kNo;
   return true;
 }
 
@@ -97,6 +119,16 @@ std::uint32_t Win32Processes::imageFileName(Handle process, char* buffer, std::u
   return length;
 }
 
+bool Win32Processes::processStatusAvailable() {
+  return processStatusLibrary().find<EnumProcessesFunction>("EnumProcesses") != nullptr &&
+         processStatusLibrary().find<ModuleFileNameFunction>("GetModuleFileNameExA") != nullptr;
+}
+
+std::uint32_t Win32Processes::nativeImageFileName(Handle process, char* buffer,
+                                                  std::uint32_t capacity) {
+  return nativeImagePath(fromSeam(process), buffer, capacity);
+}
+
 Handle Win32Processes::openProcess(ProcessId id, std::uint32_t access) {
   return toSeam(OpenProcess(access, FALSE, id));
 }
@@ -126,6 +158,32 @@ ProcessId Win32Processes::windowProcess(WindowHandle window) {
 
 bool Win32Processes::postClose(WindowHandle window) {
   return PostMessageA(reinterpret_cast<HWND>(window), WM_CLOSE, 0, 0) != 0;
+}
+
+WindowHandle Win32Processes::findWindowByTitle(WindowHandle after, const char* title) {
+  return reinterpret_cast<WindowHandle>(
+      FindWindowExA(nullptr, reinterpret_cast<HWND>(after), nullptr, title));
+}
+
+bool Win32Processes::ownImagePath(char* buffer, std::uint32_t capacity) {
+  if (capacity == 0) return false;
+  DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  // A path that filled the buffer may have been cut.
+  if (length == 0 || length >= capacity) {
+    buffer[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+Handle Win32Processes::holdNamedMark(const char* name, bool& alreadyHeld) {
+  HANDLE mark = CreateMutexA(nullptr, FALSE, name);
+  alreadyHeld = mark != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+  return toSeam(mark);
+}
+
+void Win32Processes::closeNamedMark(Handle mark) {
+  closePreservingError(fromSeam(mark), CloseHandle);
 }
 
 // The token functions are the NT family's; the 95/98/Me family's library may not have them.
@@ -163,6 +221,6 @@ void Win32Processes::closeToken(Handle token) {
 
 int Win32Processes::restartSystem() { return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0); }
 
-void Win32Processes::endProgram(int exitCode) { std::exit(exitCode); }
+void Win32Processes::endProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 }  // namespace platform::win32
