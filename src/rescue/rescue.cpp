@@ -155,6 +155,7 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   for (const std::string& note : installation.notes) say(errors, "passed over: %s", note.c_str());
 
   InstallationHives hives;
+  hives.sandbox().settings = system.sandbox;
   hives.open(tree, installation);
   sayProblems(errors, hives.problems(), 0);
   std::size_t problemsBeforeScan = hives.problems().size();

@@ -19,8 +19,10 @@ struct RescueSystem {
   bool (*mountedReadOnly)(const platform::offline::RootedTree& tree) = ::mountedReadOnly;
   // YYYYMMDD for the backups' names; empty for today.
   std::string backupDate;
-  // Writes a hive to its new file.
-  platform::offline::HiveWriter hiveWriter = platform::offline::writeWithHivex;
+  // Writes a verified hive to its new file.
+  platform::offline::HiveWriter hiveWriter = platform::offline::copyHive;
+  // The unprivileged children that read and edit the hives.
+  platform::offline::SandboxSettings sandbox;
   // Set (by a signal handler) to end the scan early: the statistics are written, and the hives
   // are committed with what was removed up to then.
   const volatile std::sig_atomic_t* interrupted = nullptr;

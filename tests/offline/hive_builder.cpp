@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -114,6 +117,65 @@ bool readHive(const std::string& hostPath, const std::function<void(hive_h*)>& l
   look(hive);
   hivex_close(hive);
   return true;
+}
+
+namespace {
+
+// Hands `look` the hive `bytes`, read from a memory file.
+void lookAtBytes(const std::string& bytes, const std::function<void(hive_h*)>& look) {
+  platform::offline::ScopedFd copy(memfd_create("crafted-hive", MFD_CLOEXEC));
+  ASSERT_TRUE(copy);
+  ASSERT_EQ(write(copy.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(readHive("/proc/self/fd/" + std::to_string(copy.get()), look));
+}
+
+}  // namespace
+
+hive_node_h keyOffset(const std::string& hive, const std::string& path) {
+  hive_node_h node = 0;
+  lookAtBytes(hive, [&](hive_h* h) { node = findKey(h, path); });
+  EXPECT_NE(node, 0u) << path;
+  return node;
+}
+
+hive_value_h valueOffset(const std::string& hive, const std::string& path,
+                         const std::string& name) {
+  hive_value_h value = 0;
+  lookAtBytes(hive, [&](hive_h* h) {
+    hive_node_h key = findKey(h, path);
+    if (key != 0) value = hivex_node_get_value(h, key, name.c_str());
+  });
+  EXPECT_NE(value, 0u) << path << " " << name;
+  return value;
+}
+
+std::uint32_t field32(const std::string& hive, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(hive.at(at + i));
+  return value;
+}
+
+void setField32(std::string& hive, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) hive.at(at + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+bool lookAtOpenHive(platform::offline::HiveFile& open, const std::function<void(hive_h*)>& look) {
+  platform::offline::ScopedFd copy = open.copyOfEdited();
+  if (!copy) return false;
+  return readHive("/proc/self/fd/" + std::to_string(copy.get()), look);
+}
+
+void editOpenHive(const std::string& root, platform::offline::HiveFile& open,
+                  const std::function<void(hive_h*)>& edit) {
+  std::string host = root;
+  for (char c : open.path()) host += c == '\\' ? '/' : c;
+  host.insert(root.size(), "/");
+  hive_h* hive = hivex_open(host.c_str(), HIVEX_OPEN_WRITE);
+  ASSERT_NE(hive, nullptr) << host;
+  edit(hive);
+  EXPECT_EQ(hivex_commit(hive, nullptr, 0), 0) << host;
+  hivex_close(hive);
+  open.discardChanges();
 }
 
 }  // namespace offline_test

@@ -93,10 +93,11 @@ TEST_P(OfflineCleanupTest, EveryValueAndServiceGoesFromEveryHiveAndTheOriginalsA
   }
 
   // The hives are still open in memory and agree with the disk.
-  hive_h* software = machine.hives.software()->hive();
-  EXPECT_TRUE(offline_test::hasKey(software, R"(Microsoft\Windows\CurrentVersion\Run)"));
-  EXPECT_FALSE(offline_test::hasValue(software, R"(Microsoft\Windows\CurrentVersion\Run)",
-                                      "windows auto update"));
+  EXPECT_TRUE(offline_test::lookAtOpenHive(*machine.hives.software(), [](hive_h* software) {
+    EXPECT_TRUE(offline_test::hasKey(software, R"(Microsoft\Windows\CurrentVersion\Run)"));
+    EXPECT_FALSE(offline_test::hasValue(software, R"(Microsoft\Windows\CurrentVersion\Run)",
+                                        "windows auto update"));
+  }));
   // Nothing is left to change, so a second commit writes nothing.
   std::vector<platform::offline::InstallationHives::Committed> again;
   EXPECT_TRUE(machine.hives.commitChanged(options, again));

@@ -24,6 +24,7 @@ using platform::offline::HiveFault;
 using platform::offline::HiveFile;
 using platform::offline::RootedTree;
 using platform::offline::TreeError;
+using platform::offline::ValueRemoval;
 
 const char kRun[] = R"(Microsoft\Windows\CurrentVersion\Run)";
 
@@ -33,6 +34,7 @@ class HiveFileTest : public ::testing::Test {
     EXPECT_TRUE(rooted.open(tree.root().c_str()));
     tree.editHive(tree.softwareHive(), [](hive_h* hive) {
       offline_test::setString(hive, kRun, "windows auto update", "msblast.exe");
+      offline_test::setString(hive, kRun, "Microsoft Inet Xp..", "teekids.exe");
     });
     original = tree.fileBytes(tree.softwareHive());
   }
@@ -41,15 +43,17 @@ class HiveFileTest : public ::testing::Test {
     HiveFile::OpenError ignored;
     return HiveFile::open(rooted, tree.configFolder(), name, error != nullptr ? *error : ignored);
   }
-  // Opens SOFTWARE and removes the worm's value in memory.
+  // Opens SOFTWARE and removes the worm's value through its editor.
   std::unique_ptr<HiveFile> changedSoftware() {
     std::unique_ptr<HiveFile> hive = open("software");
     EXPECT_TRUE(hive);
     if (!hive) return hive;
-    hive_node_h run = offline_test::findKey(hive->hive(), kRun);
-    EXPECT_EQ(hivex_node_set_values(hive->hive(), run, 0, nullptr, 0), 0);
-    hive->markChanged();
+    EXPECT_EQ(hive->removeValue(runPath(), "windows auto update"), ValueRemoval::kRemoved);
+    EXPECT_TRUE(hive->changed());
     return hive;
+  }
+  static std::vector<std::string> runPath() {
+    return {"Microsoft", "Windows", "CurrentVersion", "Run"};
   }
   std::vector<std::string> configFiles() const { return tree.folderNames(tree.configFolder()); }
 
@@ -136,17 +140,19 @@ TEST_F(HiveFileTest, ACommitReplacesTheHiveAndKeepsTheOriginalUnderAnUnusedName)
   }));
 
   // The hive stays open after its commit, and a second commit follows the first.
-  hive_node_h run = offline_test::findKey(hive->hive(), kRun);
-  ASSERT_NE(run, 0u);
-  hive->markChanged();
+  EXPECT_EQ(hive->removeValue(runPath(), "Microsoft Inet Xp.."), ValueRemoval::kRemoved);
   options.keepBackup = false;
   ASSERT_TRUE(hive->commit(options).committed());
   EXPECT_EQ(configFiles(), before);
+  EXPECT_TRUE(tree.lookInHive(tree.softwareHive(), [](hive_h* h) {
+    EXPECT_FALSE(offline_test::hasValue(h, kRun, "Microsoft Inet Xp.."));
+    EXPECT_TRUE(offline_test::hasKey(h, kRun));
+  }));
 }
 
-// Writes half of what hivex would write, then fails, as a full disk would.
-bool writeHalfThenFail(hive_h* hive, int fd) {
-  if (!platform::offline::writeWithHivex(hive, fd)) return false;
+// Writes half of the hive, then fails, as a full disk would.
+bool writeHalfThenFail(int source, int fd) {
+  if (!platform::offline::copyHive(source, fd)) return false;
   off_t length = lseek(fd, 0, SEEK_END);
   EXPECT_EQ(ftruncate(fd, length / 2), 0);
   errno = ENOSPC;
@@ -154,7 +160,7 @@ bool writeHalfThenFail(hive_h* hive, int fd) {
 }
 
 // Succeeds without writing a hive.
-bool writeNonsense(hive_h*, int fd) { return write(fd, "nonsense", 8) == 8; }
+bool writeNonsense(int, int fd) { return write(fd, "nonsense", 8) == 8; }
 
 TEST_F(HiveFileTest, AWriteThatFailsOnTheWayLeavesTheOriginalAndNoOtherFile) {
   std::vector<std::string> before = configFiles();
@@ -177,22 +183,31 @@ TEST_F(HiveFileTest, AWriteThatFailsOnTheWayLeavesTheOriginalAndNoOtherFile) {
   }
 }
 
-TEST_F(HiveFileTest, HivexRunningOutOfRoomMidWriteLeavesTheOriginal) {
+// Copies the hive under a file size limit that stops the copy part of the way through.
+bool copyUnderASizeLimit(int source, int fd) {
+  struct rlimit saved;
+  if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return false;
+  struct sigaction ignore = {}, previous = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  struct rlimit limit = saved;
+  limit.rlim_cur = 4096 + 100;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  bool copied = platform::offline::copyHive(source, fd);
+  int error = errno;
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &previous, nullptr);
+  errno = error;
+  return copied;
+}
+
+TEST_F(HiveFileTest, RunningOutOfRoomMidWriteLeavesTheOriginal) {
   std::vector<std::string> before = configFiles();
   std::unique_ptr<HiveFile> hive = changedSoftware();
   ASSERT_TRUE(hive);
-  // A file size limit makes the real writer's write fail part of the way through.
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct sigaction ignore = {}, previous = {};
-  ignore.sa_handler = SIG_IGN;
-  ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
-  struct rlimit limit = saved;
-  limit.rlim_cur = 4096 + 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  CommitResult result = hive->commit(CommitOptions());
-  setrlimit(RLIMIT_FSIZE, &saved);
-  sigaction(SIGXFSZ, &previous, nullptr);
+  CommitOptions options;
+  options.writer = copyUnderASizeLimit;
+  CommitResult result = hive->commit(options);
 
   EXPECT_EQ(result.step, CommitStep::kWrite);
   EXPECT_EQ(result.systemError, EFBIG);

@@ -25,7 +25,9 @@ class OfflineRegistryEnvironment {
   OfflineRegistryEnvironment() {
     machine.open();
     hive_ = Root == kRootCurrentUser ? machine.hives.users()[1] : machine.hives.software();
-    offline_test::ensureKey(hive_->hive(), inHive(base()));
+    offline_test::editOpenHive(machine.tree.root(), *hive_, [&](hive_h* hive) {
+      offline_test::ensureKey(hive, inHive(base()));
+    });
   }
 
   platform::Handle root() const { return Root; }
@@ -35,7 +37,9 @@ class OfflineRegistryEnvironment {
   void setValue(const std::string& subkey, const std::string& name, std::uint32_t type,
                 const std::string& bytes) {
     std::string stored = type == platform::kRegSz ? offline_test::utf16(bytes) : bytes;
-    offline_test::setValue(hive_->hive(), inHive(base() + "\\" + subkey), name, type, stored);
+    offline_test::editOpenHive(machine.tree.root(), *hive_, [&](hive_h* hive) {
+      offline_test::setValue(hive, inHive(base() + "\\" + subkey), name, type, stored);
+    });
   }
 
  private:
@@ -105,14 +109,21 @@ TEST_F(OfflineRegistryTest, TheCurrentUserIsEveryUserTogether) {
   EXPECT_EQ(remove(kRootCurrentUser, R"(Software\Shared)", "Both"), kErrorFileNotFound);
   for (platform::offline::HiveFile* user : machine.hives.users()) {
     EXPECT_TRUE(user->changed()) << user->path();
-    EXPECT_FALSE(offline_test::hasValue(user->hive(), R"(Software\Shared)", "Both"));
+    EXPECT_TRUE(offline_test::lookAtOpenHive(*user, [](hive_h* hive) {
+      EXPECT_FALSE(offline_test::hasValue(hive, R"(Software\Shared)", "Both"));
+    }));
   }
   EXPECT_FALSE(machine.hives.software()->changed());
 }
 
 TEST_F(OfflineRegistryTest, EachRootLeadsToItsHiveAndNothingElseExists) {
-  offline_test::setString(machine.hives.defaultUser()->hive(), R"(Software\Run)", "x", "default");
-  offline_test::setDword(machine.hives.system()->hive(), "Select", "Current", 1);
+  const std::string& root = machine.tree.root();
+  offline_test::editOpenHive(root, *machine.hives.defaultUser(), [](hive_h* hive) {
+    offline_test::setString(hive, R"(Software\Run)", "x", "default");
+  });
+  offline_test::editOpenHive(root, *machine.hives.system(), [](hive_h* hive) {
+    offline_test::setDword(hive, "Select", "Current", 1);
+  });
   EXPECT_EQ(read(kRootUsers, R"(.DEFAULT\Software\Run)", "x"), std::string("default\0", 8));
   EXPECT_EQ(read(kRootLocalMachine, R"(SYSTEM\Select)", "Current"), std::string("\1\0\0\0", 4));
   EXPECT_EQ(
@@ -148,48 +159,58 @@ TEST_F(OfflineRegistryTest, EachRootLeadsToItsHiveAndNothingElseExists) {
 }
 
 TEST_F(OfflineRegistryTest, StringsAreHandedOutAsSingleByteTextAndOtherDataAsStored) {
-  hive_h* software = machine.hives.software()->hive();
-  // "Ä" is Latin-1; the euro sign is not.
-  offline_test::setValue(software, "Text", "Latin", platform::kRegSz,
-                         std::string("\xC4\0\xAC\x20\0\0", 6));
-  offline_test::setValue(software, "Text", "Odd", platform::kRegSz, std::string("abc", 3));
-  offline_test::setValue(software, "Text", "Blob", platform::kRegBinary, std::string("a\0b\0", 4));
+  offline_test::editOpenHive(machine.tree.root(), *machine.hives.software(), [](hive_h* software) {
+    // "Ä" is Latin-1; the euro sign is not.
+    offline_test::setValue(software, "Text", "Latin", platform::kRegSz,
+                           std::string("\xC4\0\xAC\x20\0\0", 6));
+    offline_test::setValue(software, "Text", "Odd", platform::kRegSz, std::string("abc", 3));
+    offline_test::setValue(software, "Text", "Blob", platform::kRegBinary,
+                           std::string("a\0b\0", 4));
+  });
   EXPECT_EQ(read(kRootLocalMachine, R"(Software\Text)", "Latin"), std::string("\xC4?\0", 3));
   EXPECT_EQ(read(kRootLocalMachine, R"(Software\Text)", "Odd"), "abc");
   EXPECT_EQ(read(kRootLocalMachine, R"(Software\Text)", "Blob"), std::string("a\0b\0", 4));
 }
 
 TEST_F(OfflineRegistryTest, DeletingAValueKeepsEveryOtherValueOfItsKeyExactly) {
-  hive_h* software = machine.hives.software()->hive();
+  platform::offline::HiveFile& hive = *machine.hives.software();
   const char* key = "Busy";
   const std::vector<std::pair<std::string, std::uint32_t>> neighbours = {
       {"", platform::kRegSz},         {"Name ", platform::kRegSz}, {"Blob", platform::kRegBinary},
       {"Count", platform::kRegDword}, {"Own type", 0x20000},       {"Big", platform::kRegBinary}};
-  for (const auto& [name, type] : neighbours) {
-    std::string bytes = name == "Big" ? std::string(16000, 'b') : name + "-data";
-    offline_test::setValue(software, key, name, type, bytes);
-  }
-  offline_test::setString(software, key, "Name", "doomed");
+  offline_test::editOpenHive(machine.tree.root(), hive, [&](hive_h* software) {
+    for (const auto& [name, type] : neighbours) {
+      std::string bytes = name == "Big" ? std::string(16000, 'b') : name + "-data";
+      offline_test::setValue(software, key, name, type, bytes);
+    }
+    offline_test::setString(software, key, "Name", "doomed");
+  });
 
   EXPECT_EQ(remove(kRootLocalMachine, R"(Software\Busy)", "Name"), kErrorSuccess);
-  EXPECT_FALSE(offline_test::hasValue(software, key, "Name"));
-  for (const auto& [name, type] : neighbours) {
-    std::string bytes = name == "Big" ? std::string(16000, 'b') : name + "-data";
-    EXPECT_EQ(offline_test::valueBytes(software, key, name), bytes) << "'" << name << "'";
-    hive_value_h value =
-        hivex_node_get_value(software, offline_test::findKey(software, key), name.c_str());
-    std::uint32_t stored = 0;
-    std::size_t length = 0;
-    ASSERT_EQ(hivex_value_type(software, value, platform::offline::typeSlot(stored), &length), 0);
-    EXPECT_EQ(stored, type) << "'" << name << "'";
-  }
+  EXPECT_TRUE(offline_test::lookAtOpenHive(hive, [&](hive_h* software) {
+    EXPECT_FALSE(offline_test::hasValue(software, key, "Name"));
+    for (const auto& [name, type] : neighbours) {
+      std::string bytes = name == "Big" ? std::string(16000, 'b') : name + "-data";
+      EXPECT_EQ(offline_test::valueBytes(software, key, name), bytes) << "'" << name << "'";
+      hive_value_h value =
+          hivex_node_get_value(software, offline_test::findKey(software, key), name.c_str());
+      std::uint32_t stored = 0;
+      std::size_t length = 0;
+      ASSERT_EQ(hivex_value_type(software, value, platform::offline::typeSlot(stored), &length), 0);
+      EXPECT_EQ(stored, type) << "'" << name << "'";
+    }
+  }));
 
   // A value beside it that hivex could not write back as Windows keeps it: nothing is changed.
-  offline_test::setValue(software, key, "Big", platform::kRegBinary, std::string(20000, 'B'));
+  offline_test::editOpenHive(machine.tree.root(), hive, [&](hive_h* software) {
+    offline_test::setValue(software, key, "Big", platform::kRegBinary, std::string(20000, 'B'));
+  });
   EXPECT_EQ(remove(kRootLocalMachine, R"(Software\Busy)", "Blob"),
             platform::offline::kErrorRegistryIo);
-  EXPECT_EQ(offline_test::valueBytes(software, key, "Blob"), "Blob-data");
-  EXPECT_FALSE(machine.hives.software()->spoiled());
+  EXPECT_TRUE(offline_test::lookAtOpenHive(hive, [&](hive_h* software) {
+    EXPECT_EQ(offline_test::valueBytes(software, key, "Blob"), "Blob-data");
+  }));
+  EXPECT_FALSE(hive.spoiled());
   ASSERT_EQ(machine.hives.problems().size(), 1u);
   EXPECT_EQ(machine.hives.problems()[0].what,
             "the value \"Blob\" was kept: a value beside it could not be carried over");

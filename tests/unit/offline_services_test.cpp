@@ -22,8 +22,10 @@ class OfflineServicesEnvironment {
   platform::Services& services() { return *machine.services; }
   std::string name(const std::string& stem) const { return stem; }
   void addStopped(const std::string& name, const std::string& binaryPath) {
-    offline_test::setString(machine.hives.system()->hive(), R"(ControlSet002\Services\)" + name,
-                            "ImagePath", binaryPath, 2);
+    offline_test::editOpenHive(machine.tree.root(), *machine.hives.system(), [&](hive_h* hive) {
+      offline_test::setString(hive, R"(ControlSet002\Services\)" + name, "ImagePath", binaryPath,
+                              2);
+    });
   }
   std::string addRunning(const std::string&) {
     ADD_FAILURE() << "nothing runs offline";
@@ -75,12 +77,13 @@ TEST_F(OfflineServicesTest, AServiceIsDeletedFromEveryControlSetThatHasIt) {
   std::uint32_t state = 0;
   EXPECT_FALSE(services.queryState(query.get(), state)) << "a deleted service has no state";
 
-  hive_h* system = machine.hives.system()->hive();
-  for (const std::string& set : machine.tree.controlSets()) {
-    EXPECT_FALSE(offline_test::hasKey(system, set + R"(\Services\RpcTftpd)")) << set;
-    EXPECT_TRUE(offline_test::hasKey(system, set + R"(\Services\RpcTftpdHelper\Enum)")) << set;
-    EXPECT_TRUE(offline_test::hasKey(system, set + R"(\Services\Tcpip)")) << set;
-  }
+  EXPECT_TRUE(offline_test::lookAtOpenHive(*machine.hives.system(), [&](hive_h* system) {
+    for (const std::string& set : machine.tree.controlSets()) {
+      EXPECT_FALSE(offline_test::hasKey(system, set + R"(\Services\RpcTftpd)")) << set;
+      EXPECT_TRUE(offline_test::hasKey(system, set + R"(\Services\RpcTftpdHelper\Enum)")) << set;
+      EXPECT_TRUE(offline_test::hasKey(system, set + R"(\Services\Tcpip)")) << set;
+    }
+  }));
   EXPECT_TRUE(machine.hives.system()->changed());
 }
 

@@ -320,8 +320,8 @@ TEST_F(RescueXpTest, SaysAfterTheStatisticsWhenTheWormCanComeBackToTheInstallati
 
 // Writes part of the hive, then fails, for the second hive committed (SYSTEM) only.
 int commitsSeen = 0;
-bool failingOnTheSecondHive(hive_h* hive, int fd) {
-  if (++commitsSeen != 2) return platform::offline::writeWithHivex(hive, fd);
+bool failingOnTheSecondHive(int source, int fd) {
+  if (++commitsSeen != 2) return platform::offline::copyHive(source, fd);
   (void)!write(fd, "regf", 4);
   errno = ENOSPC;
   return false;

@@ -39,6 +39,8 @@ const char* describe(HiveFault fault) {
       return "changes to it wait in its transaction log (start Windows once, or repair it, first)";
     case HiveFault::kCutShort:
       return "the file is shorter than its header says (cut short)";
+    case HiveFault::kTooLarge:
+      return "its header declares more than a hive may hold (2 GiB)";
   }
   return "unknown fault";
 }
@@ -56,6 +58,7 @@ HiveFault checkBaseBlock(const std::uint8_t* baseBlock, std::uint64_t fileLength
   }
   // hivex reads what the file holds, so a hive cut at a bin boundary would look whole to it.
   std::uint64_t binsSize = littleEndian32(baseBlock + kHiveBinsSizeAt);
+  if (kHiveBaseBlockSize + binsSize > kLargestHive) return HiveFault::kTooLarge;
   if (binsSize == 0 || binsSize % kHiveBinAlignment != 0 ||
       fileLength < kHiveBaseBlockSize + binsSize) {
     return HiveFault::kCutShort;
@@ -63,7 +66,7 @@ HiveFault checkBaseBlock(const std::uint8_t* baseBlock, std::uint64_t fileLength
   return HiveFault::kNone;
 }
 
-HiveFault checkHiveFile(int fd) {
+HiveFault checkHiveFile(int fd, std::uint64_t* declaredLength) {
   struct stat status;
   if (fstat(fd, &status) != 0 || status.st_size < 0) return HiveFault::kUnreadable;
   auto length = static_cast<std::uint64_t>(status.st_size);
@@ -80,6 +83,9 @@ HiveFault checkHiveFile(int fd) {
     if (read < 0 && errno == EINTR) continue;
     if (read <= 0) return HiveFault::kUnreadable;
     got += static_cast<std::size_t>(read);
+  }
+  if (declaredLength != nullptr) {
+    *declaredLength = kHiveBaseBlockSize + littleEndian32(baseBlock + kHiveBinsSizeAt);
   }
   return checkBaseBlock(baseBlock, length);
 }

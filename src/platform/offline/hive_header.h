@@ -14,16 +14,21 @@ enum class HiveFault {
   kBadChecksum,  // the base block's checksum is wrong: Windows would recover it from its log
   kDirty,        // changes not yet written to the hive wait in its log: Windows replays them
   kCutShort,     // the file is shorter than the hive bins its base block declares
+  kTooLarge,     // its base block declares more than the format's 2 GiB
 };
 
 const char* describe(HiveFault fault);
 
 // Reads the base block of the open file `fd` and checks it against the file's length.
-HiveFault checkHiveFile(int fd);
+// `declaredLength`, when given, receives the length the base block declares (itself and the hive
+// bins): what of the file is the hive.
+HiveFault checkHiveFile(int fd, std::uint64_t* declaredLength = nullptr);
 
 // The same checks on a base block already read (`baseBlock` holds its 4096 bytes).
 HiveFault checkBaseBlock(const std::uint8_t* baseBlock, std::uint64_t fileLength);
 
 constexpr std::uint64_t kHiveBaseBlockSize = 4096;
+// The most a hive may be, its base block included.
+constexpr std::uint64_t kLargestHive = 2ull * 1024 * 1024 * 1024;
 
 }  // namespace platform::offline

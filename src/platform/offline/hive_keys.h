@@ -40,6 +40,8 @@ bool readValue(hive_h* hive, hive_value_h value, std::uint32_t& type, std::strin
 
 enum class ValueRemoval {
   kRemoved,
+  kAbsent,         // no value (or no key) answers to the name
+  kFailed,         // the hive could not be read or edited safely: nothing was changed
   kNotRewritable,  // a value kept beside it could not be carried over faithfully: untouched
   kSpoiled,        // hivex failed half-way, or the key read back wrong: the hive is not sound
 };

@@ -14,18 +14,23 @@ std::string openFailure(const HiveFile::OpenError& error) {
   }
   if (error.fault != HiveFault::kNone)
     return std::string("left untouched: ") + describe(error.fault);
+  if (!error.child.empty()) return "its reader failed (" + error.child + "); left untouched";
   return std::string("hivex cannot read it (") + std::strerror(error.systemError) +
          "); left untouched";
 }
 
 }  // namespace
 
+InstallationHives::InstallationHives() {
+  sandbox_.report = [this](const HiveFile& hive, const std::string& what) { note(hive, what); };
+}
+
 std::unique_ptr<HiveFile> InstallationHives::openOne(RootedTree& tree, const std::string& folder,
                                                      const std::string& name) {
   std::string path = folder + "\\" + name;
   if (name.empty()) return nullptr;
   HiveFile::OpenError error;
-  std::unique_ptr<HiveFile> hive = HiveFile::open(tree, folder, name.c_str(), error);
+  std::unique_ptr<HiveFile> hive = HiveFile::open(tree, folder, name.c_str(), error, sandbox_);
   if (!hive) problems_.push_back({path, openFailure(error)});
   return hive;
 }
@@ -84,6 +89,7 @@ bool InstallationHives::commitChanged(const CommitOptions& options,
     CommitResult result = hive->commit(options);
     if (!result.committed()) {
       std::string what = std::string("not changed: ") + describe(result.step);
+      if (!result.detail.empty()) what += " (" + result.detail + ")";
       if (result.systemError != 0)
         what += std::string(" (") + std::strerror(result.systemError) + ")";
       note(*hive, what);

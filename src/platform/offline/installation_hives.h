@@ -1,7 +1,7 @@
-// The hives of one NT-family installation, open in memory together: SOFTWARE, SYSTEM and
-// DEFAULT of the machine and every user's NTUSER.DAT. A hive that cannot be opened is left
-// untouched on disk and noted; the others serve on. Nothing reaches the disk before
-// commitChanged().
+// The hives of one NT-family installation: SOFTWARE, SYSTEM and DEFAULT of the machine and
+// every user's NTUSER.DAT, each held by an unprivileged editor child (hive_file.h), never in
+// this process. A hive that cannot be opened is left untouched on disk and noted; the others
+// serve on. Nothing reaches the disk before commitChanged().
 #pragma once
 
 #include <memory>
@@ -22,7 +22,16 @@ class InstallationHives {
     std::string what;
   };
 
-  // Opens every hive `installation` names (none for a 95/98/Me installation).
+  InstallationHives();
+  InstallationHives(const InstallationHives&) = delete;
+  InstallationHives& operator=(const InstallationHives&) = delete;
+
+  // The children that read and edit the hives (hive_file.h): set their settings before open().
+  HiveSandbox& sandbox() { return sandbox_; }
+
+  // Opens every hive `installation` names (none for a 95/98/Me installation). Each is read by
+  // an editor child of its own; at most sandbox().settings.liveEditors are alive at once, the
+  // others' changes held in memory files.
   void open(RootedTree& tree, const Installation& installation);
 
   // Null when the hive is absent or could not be opened.
@@ -56,6 +65,7 @@ class InstallationHives {
   std::unique_ptr<HiveFile> openOne(RootedTree& tree, const std::string& folder,
                                     const std::string& name);
 
+  HiveSandbox sandbox_;
   std::unique_ptr<HiveFile> software_;
   std::unique_ptr<HiveFile> system_;
   std::unique_ptr<HiveFile> defaultUser_;

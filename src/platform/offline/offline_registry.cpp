@@ -75,7 +75,8 @@ long OfflineRegistry::openKey(Handle root, const char* subkey, std::uint32_t acc
   }
   for (Location& place : places) {
     place.path.insert(place.path.end(), components.begin(), components.end());
-    if (keyAt(place.hive->hive(), place.path) != 0) opened.locations.push_back(place);
+    // A hive that cannot be read there has its problem reported (and the run's status says so).
+    if (place.hive->findKey(place.path) == Lookup::kFound) opened.locations.push_back(place);
   }
   if (opened.virtualRoot == kNoHandle && opened.locations.empty()) return kErrorFileNotFound;
 
@@ -95,13 +96,11 @@ long OfflineRegistry::queryValue(Handle handle, const char* name, std::uint32_t*
   std::string wanted = utf8FromSingleByte(name != nullptr ? name : "");
 
   for (const Location& place : key.locations) {
-    hive_h* hive = place.hive->hive();
-    hive_node_h node = keyAt(hive, place.path);
-    hive_value_h value = node != 0 ? valueNamed(hive, node, wanted) : 0;
-    if (value == 0) continue;
     std::uint32_t storedType = 0;
     std::string bytes;
-    if (!readValue(hive, value, storedType, bytes)) return kErrorRegistryIo;
+    Lookup found = place.hive->queryValue(place.path, wanted, storedType, bytes);
+    if (found == Lookup::kAbsent) continue;
+    if (found == Lookup::kFailed) return kErrorRegistryIo;
     if (bytes.size() > UINT32_MAX) return kErrorRegistryIo;
     auto needed = static_cast<std::uint32_t>(bytes.size());
     if (type != nullptr) *type = storedType;
@@ -126,12 +125,14 @@ long OfflineRegistry::deleteValue(Handle handle, const char* name) {
   int refused = 0;
   for (const Location& place : key.locations) {
     HiveFile& file = *place.hive;
-    hive_node_h node = keyAt(file.hive(), place.path);
-    hive_value_h value = node != 0 ? valueNamed(file.hive(), node, wanted) : 0;
-    if (value == 0) continue;
-    switch (removeValue(file.hive(), node, value)) {
+    switch (file.removeValue(place.path, wanted)) {
+      case ValueRemoval::kAbsent:
+        break;
+      case ValueRemoval::kFailed:
+        // Reported by the hive.
+        ++refused;
+        break;
       case ValueRemoval::kRemoved:
-        file.markChanged();
         hives_.noteChange(file, "value \"" + wanted + "\" of " + keyPath(place.path) + " removed");
         ++removed;
         break;
@@ -143,7 +144,6 @@ long OfflineRegistry::deleteValue(Handle handle, const char* name) {
       case ValueRemoval::kSpoiled:
         hives_.note(file, "removing the value \"" + wanted +
                               "\" left the key unsound; the hive will not be written");
-        file.markChanged();
         file.markSpoiled();
         ++refused;
         break;

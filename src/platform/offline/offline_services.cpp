@@ -1,10 +1,6 @@
 #include "platform/offline/offline_services.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "common/bounded_text.h"
 #include "platform/offline/hive_keys.h"
@@ -20,70 +16,20 @@ constexpr std::uint32_t kQueryStatusRight = 0x0004;
 // Service names are key names: at most 256 characters, without a backslash.
 constexpr std::size_t kLongestServiceName = 256;
 
-// "ControlSet" and three digits, in any letter case.
-bool isControlSetName(const char* name, std::size_t length) {
-  constexpr std::size_t kStem = 10;
-  if (length != kStem + 3 || std::strlen(name) != length) return false;
-  char stem[kStem + 1] = {};
-  std::memcpy(stem, name, kStem);
-  if (!text::equalsIgnoringCase(stem, "ControlSet")) return false;
-  for (std::size_t at = kStem; at < length; ++at) {
-    if (!std::isdigit(static_cast<unsigned char>(name[at]))) return false;
-  }
-  return true;
-}
-
-// The control sets of the SYSTEM hive, in the order of their numbers.
-std::vector<hive_node_h> controlSets(hive_h* hive) {
-  std::unique_ptr<hive_node_h, decltype(&std::free)> children(
-      hivex_node_children(hive, hivex_root(hive)), &std::free);
-  std::vector<std::pair<std::string, hive_node_h>> found;
-  if (children) {
-    for (const hive_node_h* child = children.get(); *child != 0; ++child) {
-      std::unique_ptr<char, decltype(&std::free)> name(hivex_node_name(hive, *child), &std::free);
-      if (name && isControlSetName(name.get(), hivex_node_name_len(hive, *child))) {
-        found.emplace_back(name.get() + 10, *child);
-      }
-    }
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<hive_node_h> sets;
-  for (const auto& [number, node] : found) sets.push_back(node);
-  return sets;
-}
-
-// "ControlSet001\Services\Name": the key's path from the hive's root, for the record of changes.
-std::string keyPathOf(hive_h* hive, hive_node_h key) {
-  std::string path;
-  hive_node_h root = hivex_root(hive);
-  for (int depth = 0; key != 0 && key != root && depth < 16; ++depth) {
-    std::unique_ptr<char, decltype(&std::free)> name(hivex_node_name(hive, key), &std::free);
-    path = std::string(name ? name.get() : "?") + (path.empty() ? "" : "\\" + path);
-    key = hivex_node_parent(hive, key);
-  }
-  return path;
-}
-
 }  // namespace
 
-std::vector<hive_node_h> OfflineServices::serviceKeys(const std::string& name) const {
-  std::vector<hive_node_h> keys;
+int OfflineServices::serviceKeyCount(const std::string& name) const {
   HiveFile* system = hives_.system();
-  if (system == nullptr) return keys;
-  hive_h* hive = system->hive();
-  for (hive_node_h set : controlSets(hive)) {
-    hive_node_h services = childNamed(hive, set, "Services");
-    hive_node_h service = services != 0 ? childNamed(hive, services, name) : 0;
-    if (service != 0) keys.push_back(service);
-  }
-  return keys;
+  if (system == nullptr) return 0;
+  int count = system->serviceKeyCount(name);
+  return count < 0 ? 0 : count;
 }
 
 const OfflineServices::OpenService* OfflineServices::serviceFor(Handle handle,
                                                                 std::uint32_t needs) const {
   auto it = services_.find(handle);
   if (it == services_.end() || (it->second.access & needs) != needs) return nullptr;
-  if (serviceKeys(it->second.name).empty()) return nullptr;
+  if (serviceKeyCount(it->second.name) == 0) return nullptr;
   return &it->second;
 }
 
@@ -108,7 +54,7 @@ Handle OfflineServices::openService(Handle manager, const char* name, std::uint3
     return kNoHandle;
   }
   std::string wanted = utf8FromSingleByte(name);
-  if (serviceKeys(wanted).empty()) return kNoHandle;
+  if (serviceKeyCount(wanted) == 0) return kNoHandle;
   Handle handle = next_++;
   services_.emplace(handle, OpenService{wanted, access});
   return handle;
@@ -118,21 +64,13 @@ bool OfflineServices::queryBinaryPath(Handle handle, char* path, std::size_t cap
   if (capacity > 0) path[0] = '\0';
   const OpenService* service = serviceFor(handle, kQueryConfigRight);
   if (service == nullptr) return false;
-  hive_h* hive = hives_.system()->hive();
-  for (hive_node_h key : serviceKeys(service->name)) {
-    hive_value_h value = valueNamed(hive, key, "ImagePath");
-    std::uint32_t type = 0;
-    std::string stored;
-    if (value == 0 || !readValue(hive, value, type, stored)) continue;
-    // Stored with its terminating zero; the path is the text before it.
-    std::string binaryPath = stored.substr(0, stored.find('\0'));
-    if (!text::copy(path, capacity, binaryPath.c_str())) {
-      if (capacity > 0) path[0] = '\0';
-      return false;
-    }
-    return true;
+  std::string binaryPath;
+  if (hives_.system()->serviceImagePath(service->name, binaryPath) != Lookup::kFound) return false;
+  if (!text::copy(path, capacity, binaryPath.c_str())) {
+    if (capacity > 0) path[0] = '\0';
+    return false;
   }
-  return false;
+  return true;
 }
 
 bool OfflineServices::controlStop(Handle, std::uint32_t&) { return false; }
@@ -147,28 +85,26 @@ bool OfflineServices::deleteService(Handle handle) {
   const OpenService* service = serviceFor(handle, kServiceDelete);
   if (service == nullptr) return false;
   HiveFile& system = *hives_.system();
-  // A deletion invalidates the keys below the one deleted, so the next control set's key is
-  // found anew each time.
-  std::size_t controlSetsHolding = serviceKeys(service->name).size();
-  for (std::size_t round = 0; round < controlSetsHolding; ++round) {
-    std::vector<hive_node_h> keys = serviceKeys(service->name);
-    if (keys.empty()) break;
-    system.markChanged();
-    std::string where = keyPathOf(system.hive(), keys.front());
-    if (hivex_node_delete_child(system.hive(), keys.front()) != 0) {
-      hives_.note(system, "deleting the service key \"" + service->name +
-                              "\" failed half-way; the hive will not be written");
+  std::vector<std::string> deleted;
+  std::string why;
+  ServiceDeletion deletion = system.deleteService(service->name, deleted, why);
+  for (const std::string& key : deleted) hives_.noteChange(system, "key " + key + " deleted");
+  switch (deletion) {
+    case ServiceDeletion::kDeleted:
+      return true;
+    case ServiceDeletion::kAbsent:
+      return false;
+    case ServiceDeletion::kRefused:
+      hives_.note(system, "the service key \"" + service->name + "\" was left as it was: " + why);
+      return false;
+    case ServiceDeletion::kSpoiled:
+      if (system.spoiled()) return false;  // its child failed, and the hive said so
+      hives_.note(system, "deleting the service key \"" + service->name + "\" failed half-way (" +
+                              why + "); the hive will not be written");
       system.markSpoiled();
       return false;
-    }
-    hives_.noteChange(system, "key " + where + " deleted");
   }
-  if (!serviceKeys(service->name).empty()) {
-    hives_.note(system, "the service key \"" + service->name + "\" is still there after deletion");
-    system.markSpoiled();
-    return false;
-  }
-  return controlSetsHolding > 0;
+  return false;
 }
 
 bool OfflineServices::closeHandle(Handle handle) {

@@ -42,8 +42,8 @@ class OfflineServices : public Services {
     std::uint32_t access = 0;
   };
 
-  // The key of service `name` in each control set that has it.
-  std::vector<hive_node_h> serviceKeys(const std::string& name) const;
+  // The number of control sets that have the key of service `name`.
+  int serviceKeyCount(const std::string& name) const;
   // The service behind `handle` when it was opened with every right in `needs` and still exists.
   const OpenService* serviceFor(Handle handle, std::uint32_t needs) const;
 
