@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/console_output.h"
+#include "common/terminal_text.h"
 #include "engine/worm_identification.h"
 #include "platform/host/host_file_system.h"
 #include "platform/os.h"
@@ -35,6 +36,27 @@ const char kUsage[] =
     "  1  something identified\n"
     "  2  nothing identified, but a path could not be read; or a usage error\n";
 
+// A path as it may be printed: on a terminal of this machine, nothing in a name from the disk
+// may act on the terminal. Windows consoles act on no such bytes.
+class Shown {
+ public:
+  explicit Shown(const char* text) {
+#ifdef _WIN32
+    text_ = text;
+#else
+    text::escapeForTerminal(text, escaped_, sizeof escaped_);
+    text_ = escaped_;
+#endif
+  }
+  const char* get() const { return text_; }
+
+ private:
+  const char* text_ = nullptr;
+#ifndef _WIN32
+  char escaped_[4 * kLongestPath + 1] = {};
+#endif
+};
+
 class Examination {
  public:
   explicit Examination(platform::host::ReadOnlyFiles& files) : files_(files) {}
@@ -52,10 +74,10 @@ class Examination {
   bool appendToPath(std::size_t length, const char* name);
   void reportUnreadable(const char* why, const char* name = nullptr) {
     if (name == nullptr) {
-      console::print(Stream::kError, "vandrel-identify: %s: %s\n", why, path_);
+      console::print(Stream::kError, "vandrel-identify: %s: %s\n", why, Shown(path_).get());
     } else {
-      console::print(Stream::kError, "vandrel-identify: %s: %s%c%s\n", why, path_, kPathSeparator,
-                     name);
+      console::print(Stream::kError, "vandrel-identify: %s: %s%c%s\n", why, Shown(path_).get(),
+                     kPathSeparator, Shown(name).get());
     }
     ++unreadable_;
   }
@@ -98,7 +120,7 @@ void Examination::examineFile() {
   std::uint64_t read = files_.bytesRead() - before;
   if (read > mostBytesForOneFile_) mostBytesForOneFile_ = read;
   if (record != nullptr) ++identified_;
-  console::print(Stream::kOutput, "%s\t%s\n", path_,
+  console::print(Stream::kOutput, "%s\t%s\n", Shown(path_).get(),
                  record != nullptr ? record->virusName : "clean");
 }
 
@@ -135,7 +157,7 @@ void Examination::examineArgument(const char* argument) {
   std::size_t length = std::strlen(argument);
   if (length == 0 || length >= sizeof path_) {
     console::print(Stream::kError, "vandrel-identify: %s: \"%s\"\n",
-                   length == 0 ? "empty path" : "path too long", argument);
+                   length == 0 ? "empty path" : "path too long", Shown(argument).get());
     ++unreadable_;
     return;
   }

@@ -2,9 +2,13 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/bounded_text.h"
+#include "common/terminal_text.h"
 #include "platform/offline/installation.h"
 #include "platform/offline/installation_hives.h"
 #include "platform/offline/offline_clock.h"
@@ -28,12 +32,20 @@ using namespace platform::offline;
 // One line on the error output, named as the program's.
 void say(std::FILE* errors, const char* pattern, ...) __attribute__((format(printf, 2, 3)));
 void say(std::FILE* errors, const char* pattern, ...) {
-  std::fputs("vandrel-rescue: ", errors);
   va_list arguments;
   va_start(arguments, pattern);
-  std::vfprintf(errors, pattern, arguments);
+  va_list again;
+  va_copy(again, arguments);
+  int length = std::vsnprintf(nullptr, 0, pattern, arguments);
   va_end(arguments);
-  std::fputc('\n', errors);
+  std::string message(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(message.data(), message.size() + 1, pattern, again);
+  va_end(again);
+  // What is said names files, folders and hives of the disk: nothing in a name may act on the
+  // terminal, erase a warning or write a line of its own.
+  std::vector<char> shown(4 * message.size() + 1);
+  text::escapeForTerminal(message.c_str(), shown.data(), shown.size());
+  std::fprintf(errors, "vandrel-rescue: %s\n", shown.data());
   std::fflush(errors);
 }
 

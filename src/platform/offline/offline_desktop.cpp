@@ -1,5 +1,6 @@
 #include "platform/offline/offline_desktop.h"
 
+#include "common/terminal_text.h"
 #include "scan/scan_session.h"
 
 namespace platform::offline {
@@ -7,7 +8,10 @@ namespace platform::offline {
 std::intptr_t OfflineDesktop::sendMessage(WindowHandle window, std::uint32_t id, std::uintptr_t,
                                           std::intptr_t) {
   if (window == kLogWindow && id == WM_SCAN_APPENDLOG) {
-    std::fprintf(output_, "%s\n", scanSession().logLine);
+    // The line names files of the disk: nothing in a name may act on the terminal.
+    char line[4 * sizeof scanSession().logLine];
+    text::escapeForTerminal(scanSession().logLine, line, sizeof line);
+    std::fprintf(output_, "%s\n", line);
     std::fflush(output_);
   }
   return 0;

@@ -69,7 +69,7 @@ DWORD capacityOf(std::size_t capacity) {
 
 }  // namespace
 
-Handle Win32FileSystem::noteOpening(HANDLE opened) {
+Handle Win32FileSystem::noteOpening(void* opened) {
   if (opened != INVALID_HANDLE_VALUE && opened != nullptr) {
     lastOpenFailure_ = OpenFailure::kNone;
     return toSeam(opened);

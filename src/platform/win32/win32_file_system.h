@@ -39,7 +39,7 @@ class Win32FileSystem : public FileSystem {
 
  private:
   // Notes why an opening or search failed (from the system's last error), or that it did not.
-  Handle noteOpening(HANDLE opened);
+  Handle noteOpening(void* opened);
 
   OpenFailure lastOpenFailure_ = OpenFailure::kNone;
 };
