@@ -66,6 +66,12 @@ bool removeThroughHandle(WormFile& file) {
 void deleteThroughHandle(WormFile& file, const char* virusName) {
   platform::FileSystem& files = platform::files();
   const char* path = file.path();
+  // A second name may have been made for a file that is not the worm's to lose: it stays, and
+  // its line says so.
+  if (file.hasSecondName()) {
+    logDeleteFailed(path, virusName);
+    return;
+  }
   if (file.removable()) {
     // Read-only, hidden and system files cannot be deleted as they are.
     if (!files.setAttributesOf(file.handle(), platform::kAttributeArchive)) {

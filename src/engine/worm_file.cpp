@@ -8,9 +8,12 @@
 namespace {
 
 // A link at the file's own name, or a name among several, may have been made by another user
-// for a file that is not theirs: such a file is never acted on.
+// for a file that is not theirs: such a file is never removed.
+bool isLink(const platform::FileIdentity& identity) {
+  return (identity.attributes & platform::kAttributeReparsePoint) != 0;
+}
 bool isSingleNamedFile(const platform::FileIdentity& identity) {
-  return identity.links == 1 && (identity.attributes & platform::kAttributeReparsePoint) == 0;
+  return identity.links == 1 && !isLink(identity);
 }
 
 }  // namespace
@@ -32,7 +35,11 @@ bool WormFile::examine(const char* path) {
   if (record_ == nullptr) return false;
   // The 95/98/Me family has neither links nor a boundary between users; it keeps to the path.
   if (getPlatformClass() == kPlatformWindows9x) return true;
-  if (!takeIdentity() || !isSingleNamedFile(identity_)) record_ = nullptr;
+  // A link is not what it names, and is not identified as it. A file with a second name is the
+  // worm all the same: it is counted and its start-up values go, but it is not removed.
+  if (!takeIdentity() || isLink(identity_)) record_ = nullptr;
+  secondName_ = record_ != nullptr && !isSingleNamedFile(identity_);
+  if (secondName_) removable_ = false;
   return record_ != nullptr;
 }
 

@@ -15,8 +15,7 @@ class WormFile {
   // needs, and not through a link at its own name; when that cannot be done (a program has it
   // in use without sharing deletion) it is opened for reading only. True when the file is
   // identified. It is not when it cannot be read or is no worm file, nor, on the NT family,
-  // when it is a link or has more than one name: another user can make such a name for a file
-  // that is not theirs.
+  // when it is a link. A file of several names is identified, but never removable.
   bool examine(const char* path);
 
   // After examine() returned false: why the file could not be opened to be examined
@@ -30,6 +29,9 @@ class WormFile {
   // Whether the handle can change and remove the file: never on the 95/98/Me family, which
   // knows only path calls, nor for a file that is in use without delete sharing.
   bool removable() const { return removable_; }
+  // Whether the file has a name besides the one it was reached by (a hard link): another user
+  // may have made that name for a file that is not theirs, so the file is never removed.
+  bool hasSecondName() const { return secondName_; }
   // What the system tells of the file, where it can tell (the NT family).
   bool hasIdentity() const { return hasIdentity_; }
   const platform::FileIdentity& identity() const { return identity_; }
@@ -57,6 +59,7 @@ class WormFile {
   const WormSignature* record_ = nullptr;
   bool removable_ = false;
   bool hasIdentity_ = false;
+  bool secondName_ = false;
   platform::FileIdentity identity_;
   platform::OpenFailure openFailure_ = platform::OpenFailure::kNone;
 };

@@ -266,15 +266,19 @@ TEST_F(RescueXpTest, AWormFileWithASecondNameIsNotRemoved) {
 
   EXPECT_TRUE(tree.fileBytes(worm.path) == worm.bytes);
   EXPECT_TRUE(tree.fileBytes(tree.windowsFolder() + "\\second.exe") == worm.bytes);
-  EXPECT_EQ(std::count_if(run.lines.begin(), run.lines.end(),
-                          [&](const std::string& line) {
-                            return line.rfind(windowsPath(worm.path), 0) == 0;
-                          }),
-            0);
+  // Found under each name, counted, and left with a line that says so.
+  std::vector<std::string> failed;
+  for (const std::string& line : run.lines) {
+    if (line.find("Delete failed") != std::string::npos) failed.push_back(line);
+  }
+  ASSERT_EQ(failed.size(), 2u) << run.errors;
+  EXPECT_EQ(failed[0].rfind(windowsPath(worm.path), 0) == 0 ||
+                failed[1].rfind(windowsPath(worm.path), 0) == 0,
+            true);
   for (std::size_t i = 1; i < infection.inScope.size(); ++i) {
     EXPECT_FALSE(exists(tree, infection.inScope[i].path)) << infection.inScope[i].path;
   }
-  EXPECT_EQ(run.status, 1) << "the others are removed";
+  EXPECT_EQ(run.status, 2) << "the others are removed, this one is not";
 }
 
 TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {
