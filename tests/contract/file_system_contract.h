@@ -207,8 +207,27 @@ TYPED_TEST_P(FileSystemContract, TheWindowsDirectoryLiesOnAFixedDrive) {
   EXPECT_EQ(this->env.files().driveType(root.c_str()), platform::kDriveFixed) << root;
 }
 
-REGISTER_TYPED_TEST_SUITE_P(FileSystemContract, ListsEveryEntryOfAFolderWithItsKind,
-                            ReadsAtAnyOffsetAndStopsAtTheEnd,
+// Why an opening or a search failed: "nothing there" only when nothing is there, so that a folder
+// or file that cannot be examined is never taken for an empty one.
+TYPED_TEST_P(FileSystemContract, SaysWhyAnOpeningOrSearchFailed) {
+  this->env.addFile("present.exe", "MZ", platform::kAttributeArchive);
+  platform::FileSystem& files = this->env.files();
+  {
+    platform::ScopedFile file(files.openForReading(this->path("present.exe").c_str()));
+    ASSERT_TRUE(file.valid());
+    EXPECT_EQ(files.lastOpenFailure(), platform::OpenFailure::kNone);
+  }
+  EXPECT_EQ(files.openForReading(this->path("absent.exe").c_str()), platform::kNoHandle);
+  EXPECT_EQ(files.lastOpenFailure(), platform::OpenFailure::kNotFound);
+  platform::FindEntry entry;
+  EXPECT_EQ(files.findFirst(this->path("*.none").c_str(), entry), platform::kNoHandle);
+  EXPECT_EQ(files.lastOpenFailure(), platform::OpenFailure::kNotFound);
+  EXPECT_EQ(files.findFirst(this->path("absent\\*.*").c_str(), entry), platform::kNoHandle);
+  EXPECT_EQ(files.lastOpenFailure(), platform::OpenFailure::kNotFound);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(FileSystemContract, SaysWhyAnOpeningOrSearchFailed,
+                            ListsEveryEntryOfAFolderWithItsKind, ReadsAtAnyOffsetAndStopsAtTheEnd,
                             NamesTheWindowsSystemAndTemporaryDirectories,
                             AFileIsExaminedAndRemovedThroughOneHandle,
                             AHandleFollowsItsFileWhenTheFolderIsSwappedForALink,

@@ -195,7 +195,8 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
 Handle OfflineFileSystem::noteOpening(Handle handle) {
   if (handle != kNoHandle) {
     lastOpenFailure_ = OpenFailure::kNone;
-  } else if (errno == ENOENT || errno == ENOTDIR) {
+  } else if (errno == ENOENT || errno == ENOTDIR || errno == 0) {
+    // A look-up that read its folder to the end without finding the name leaves no error.
     lastOpenFailure_ = OpenFailure::kNotFound;
   } else {
     // Refused, a link, a descriptor or memory limit met, a damaged folder: not "nothing there".
