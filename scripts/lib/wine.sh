@@ -5,10 +5,15 @@
 # stopped when the calling script exits.
 wine_start_display() {
   if [[ -n "${DISPLAY:-}" ]]; then return 0; fi
-  local number
-  for number in $(seq 90 130); do
-    if [[ ! -e /tmp/.X11-unix/X$number && ! -e /tmp/.X$number-lock ]]; then break; fi
+  local number free=""
+  for number in $(seq 90 599); do
+    if [[ ! -e /tmp/.X11-unix/X$number && ! -e /tmp/.X$number-lock ]]; then free=$number; break; fi
   done
+  if [[ -z $free ]]; then
+    echo "wine: no free display number between :90 and :599" >&2
+    return 1
+  fi
+  number=$free
   Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   WINE_XVFB_PID=$!
   export DISPLAY=":$number"
