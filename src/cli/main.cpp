@@ -13,6 +13,7 @@
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
 #include "scan/scan_session.h"
+#include "system/shutdown_countdown.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ const char kUsage[] =
     "the final status last. A question the program would ask in a window is printed on\n"
     "standard error with the answer given. Ctrl-C or Ctrl-Break ends the scan: the\n"
     "statistics are still printed. Nothing another program sends to its window ends it.\n"
+    "On the NT family a system shutdown that is counting down (as one does when the RPC\n"
+    "service fails) is aborted before the scan, and the restart is offered at its end.\n"
     "\n"
     "  --restart  answer Yes when a restart is offered (the default is No)\n"
     "  --help     show this text\n"
@@ -85,6 +88,7 @@ int main(int argc, char** argv) {
   text::copy(session.scanTarget, "C:");
   session.scanTerminated = 0;
   SetConsoleCtrlHandler(endScanOnInterrupt, TRUE);
+  abortShutdownCountdown();
   runScan();
   console::print(Stream::kOutput, "%s\n", session.statusText);
   console::flush(Stream::kOutput);

@@ -54,6 +54,11 @@ int runScan() {
   // again inside the running one.
   if (session.scanRunning != 0) return 1;
   session.scanRunning = 1;
+  if (session.shutdownAborted != 0) {
+    appendLogLine(
+        "System Shutdown     aborted: the RPC service has failed; restart the computer "
+        "after the scan");
+  }
   runMemoryScan();
 
   // The scope is the Windows tree and the temporary tree; the drive root itself is not walked.
@@ -70,7 +75,8 @@ int runScan() {
   writeScanSummary();
   writeReinfectionVerdict();
 
-  if (session.restartRequired != 0) {
+  // An aborted shutdown leaves the failed RPC service down until the machine restarts.
+  if (session.restartRequired != 0 || session.shutdownAborted != 0) {
     int answer = platform::desktop().messageBox(
         0,
         "The system has to be restarted to remove the virus completely from your system. "

@@ -57,6 +57,10 @@ struct ScanSession {
   std::uint8_t scannedImageKnown = 0;
   platform::FileIdentity scannedImage;
 
+  // A system shutdown was counting down when the program started, and it was aborted: the RPC
+  // service that failed stays down until the machine restarts.
+  std::uint8_t shutdownAborted = 0;
+
   // Set while runScan runs: a scan never starts inside another.
   std::uint8_t scanRunning = 0;
 
