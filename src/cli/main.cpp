@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include <cstring>
+#include <new>
 
 #include "cli/console_desktop.h"
 #include "cli/console_log_window.h"
 #include "cli/console_processes.h"
 #include "common/bounded_text.h"
 #include "common/console_output.h"
+#include "platform/dry_run.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
@@ -20,7 +22,7 @@ namespace {
 using console::Stream;
 
 const char kUsage[] =
-    "Usage: vandrel-cli [--restart]\n"
+    "Usage: vandrel-cli [--dry-run] [--restart]\n"
     "\n"
     "Scans this computer for the W32/Blaster.Worm family as Vandrel does: running worm\n"
     "processes are ended, the Windows and temporary folders are walked, worm files are\n"
@@ -32,6 +34,10 @@ const char kUsage[] =
     "On the NT family a system shutdown that is counting down (as one does when the RPC\n"
     "service fails) is aborted before the scan, and the restart is offered at its end.\n"
     "\n"
+    "  --dry-run  change nothing: no process is ended, no file, value, service or\n"
+    "             schedule is touched, and no restart is made. The lines and the exit\n"
+    "             status are those a real run would give; what it would change is\n"
+    "             counted on standard error at the end\n"
     "  --restart  answer Yes when a restart is offered (the default is No)\n"
     "  --help     show this text\n"
     "\n"
@@ -52,15 +58,34 @@ BOOL WINAPI endScanOnInterrupt(DWORD event) {
   return TRUE;
 }
 
+// What a dry run would have changed, on one line of standard error.
+void printDryRunChanges(const platform::DryRunChanges& changes) {
+  console::print(Stream::kError,
+                 "vandrel-cli: dry run: nothing was changed; a real run would have ended %d "
+                 "process(es), closed %d window(s), deleted %d file(s), moved %d, changed the "
+                 "attributes of %d, created %d folder(s), scheduled %d removal(s) for the "
+                 "restart, deleted %d registry value(s), stopped %d service(s), deleted %d, "
+                 "and restarted %d time(s)\n",
+                 changes.processesEnded, changes.windowsClosed, changes.filesDeleted,
+                 changes.filesMoved, changes.attributesChanged, changes.foldersCreated,
+                 changes.removalsScheduled, changes.valuesDeleted, changes.servicesStopped,
+                 changes.servicesDeleted, changes.restarts);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool agreeToRestart = false;
+  bool dryRun = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
       console::write(Stream::kOutput, kUsage);
       console::flush(Stream::kOutput);
       return kExitClean;
+    }
+    if (std::strcmp(argv[i], "--dry-run") == 0) {
+      dryRun = true;
+      continue;
     }
     if (std::strcmp(argv[i], "--restart") == 0) {
       agreeToRestart = true;
@@ -76,6 +101,20 @@ int main(int argc, char** argv) {
   os.desktop = &desktop;
   os.processes = &processes;
   platform::install(os);
+  // The dry run's parts stand between the scan and the system's, for the whole run. Their tables
+  // are too large for the stack.
+  platform::DryRun* dry = nullptr;
+  if (dryRun) {
+    dry = new (std::nothrow) platform::DryRun(os);
+    if (dry == nullptr) {
+      console::write(Stream::kError, "vandrel-cli: not enough memory for a dry run\n");
+      return kExitCouldNotRun;
+    }
+    platform::install(dry->os());
+    console::write(Stream::kOutput,
+                   "Dry run: nothing is changed. The lines below say what a real run would end, "
+                   "delete and remove.\n");
+  }
 
   HWND logWindow = cli::createConsoleLogWindow();
   if (logWindow == nullptr) {
@@ -93,5 +132,11 @@ int main(int argc, char** argv) {
   console::print(Stream::kOutput, "%s\n", session.statusText);
   console::flush(Stream::kOutput);
   DestroyWindow(logWindow);
-  return scanExitStatus(session);
+  int status = scanExitStatus(session);
+  if (dry != nullptr) {
+    printDryRunChanges(dry->changes());
+    platform::install(os);
+    delete dry;
+  }
+  return status;
 }
