@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "scan/directory_walker.h"
 #include "scan/scan_log.h"
+#include "scan/scan_record.h"
 #include "scan/scan_session.h"
 #include "system/memory_scan.h"
 #include "system/reinfection_verdict.h"
@@ -34,6 +35,9 @@ void writeScanSummary() {
   appendLogLine("Total files scanned\t\t:  %d", statistics.filesScanned);
   appendLogLine("Total files infected\t\t:  %d", statistics.filesInfected);
   appendLogLine("Total files deleted\t\t:  %d", statistics.filesDeleted);
+  if (session.scanTerminated == 1) {
+    recordNotExamined(session.scanTarget, "the scan was ended before it had examined everything");
+  }
   showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
 }
 
