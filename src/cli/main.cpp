@@ -8,12 +8,15 @@
 #include "cli/console_desktop.h"
 #include "cli/console_log_window.h"
 #include "cli/console_processes.h"
+#include "cli/report_file.h"
+#include "common/json_writer.h"
 #include "common/bounded_text.h"
 #include "common/console_output.h"
 #include "platform/dry_run.h"
 #include "platform/win32/win32_os.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
+#include "scan/scan_report.h"
 #include "scan/scan_session.h"
 #include "system/shutdown_countdown.h"
 
@@ -22,7 +25,7 @@ namespace {
 using console::Stream;
 
 const char kUsage[] =
-    "Usage: vandrel-cli [--dry-run] [--restart]\n"
+    "Usage: vandrel-cli [--dry-run] [--restart] [--report FILE]\n"
     "\n"
     "Scans this computer for the W32/Blaster.Worm family as Vandrel does: running worm\n"
     "processes are ended, the Windows and temporary folders are walked, worm files are\n"
@@ -39,12 +42,20 @@ const char kUsage[] =
     "             status are those a real run would give; what it would change is\n"
     "             counted on standard error at the end\n"
     "  --restart  answer Yes when a restart is offered (the default is No)\n"
+    "  --report FILE\n"
+    "             also write the scan's report to FILE as one JSON document (what was\n"
+    "             found and done, what was not examined, the statistics, whether a restart\n"
+    "             is needed and whether the worm can return, the exit status). It is\n"
+    "             written to a new file beside FILE that then takes its name, so that a\n"
+    "             reader never finds half of one; a FILE that cannot be written is named on\n"
+    "             standard error\n"
     "  --help     show this text\n"
     "\n"
-    "Exit status (the first that applies, in this order: 3, 2, 4, 1, 0):\n"
+    "Exit status (the first that applies, in this order: 3, 2, 5, 4, 1, 0):\n"
     "  3  the scan could not run\n"
     "  2  worm found, and a file could not be deleted or a restart is needed (also when a\n"
     "     worm process that could not be ended ends the scan before the file walk)\n"
+    "  5  the scan ran, but the --report FILE could not be written\n"
     "  4  not everything was examined: the scan was ended with Ctrl-C or Ctrl-Break\n"
     "  1  worm found, every identified file deleted, no restart needed\n"
     "  0  no worm found, everything examined\n";
@@ -56,6 +67,51 @@ BOOL WINAPI endScanOnInterrupt(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   scanSession().scanTerminated = 1;
   return TRUE;
+}
+
+// What the report needs beyond the scan's own record.
+struct ReportRun {
+  const char* path = nullptr;
+  bool dryRun = false;
+  char started[24] = {};
+};
+ReportRun reportRun;
+
+void nowAsIsoTime(char (&buffer)[24]) {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  formatIsoTime(buffer, sizeof buffer, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                now.wSecond);
+}
+
+// Writes the report for a run that ends with `status`; returns the status to exit with, which
+// says when the report could not be written (after naming the file and why on standard error).
+int writeReport(int status) {
+  if (reportRun.path == nullptr) return status;
+  char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD computerLength = sizeof computer;
+  if (!GetComputerNameA(computer, &computerLength)) computer[0] = '\0';
+  char ended[24];
+  nowAsIsoTime(ended);
+
+  ReportContext context;
+  context.program = "vandrel-cli";
+  context.computer = computer;
+  context.started = reportRun.started;
+  context.ended = ended;
+  context.dryRun = reportRun.dryRun;
+  context.exitStatus = status;
+  constexpr std::size_t kMaxReport = 1 << 20;
+  json::Writer writer(kMaxReport, cli::codePageToUtf8);
+  DWORD error = 0;
+  const char* stage = "the report does not fit in its bounds";
+  if (!writeScanReport(context, writer) ||
+      !cli::writeReportFile(reportRun.path, writer.text(), writer.length(), error, stage)) {
+    console::print(Stream::kError, "vandrel-cli: %s: %s (error %lu); no report was written\n",
+                   reportRun.path, stage, error);
+    return graverExitStatus(status, kExitReportNotWritten);
+  }
+  return status;
 }
 
 // What a dry run would have changed, on one line of standard error.
@@ -83,6 +139,14 @@ int main(int argc, char** argv) {
       console::flush(Stream::kOutput);
       return kExitClean;
     }
+    if (std::strcmp(argv[i], "--report") == 0) {
+      if (i + 1 == argc || argv[i + 1][0] == '\0') {
+        console::print(Stream::kError, "vandrel-cli: --report needs a FILE\n\n%s", kUsage);
+        return kExitCouldNotRun;
+      }
+      reportRun.path = argv[++i];
+      continue;
+    }
     if (std::strcmp(argv[i], "--dry-run") == 0) {
       dryRun = true;
       continue;
@@ -95,8 +159,11 @@ int main(int argc, char** argv) {
     return kExitCouldNotRun;
   }
 
+  nowAsIsoTime(reportRun.started);
+  reportRun.dryRun = dryRun;
   cli::ConsoleDesktop desktop(agreeToRestart);
   cli::ConsoleProcesses processes;
+  processes.setBeforeEnd(writeReport);
   platform::Os os = platform::win32::win32Os();
   os.desktop = &desktop;
   os.processes = &processes;
@@ -132,7 +199,7 @@ int main(int argc, char** argv) {
   console::print(Stream::kOutput, "%s\n", session.statusText);
   console::flush(Stream::kOutput);
   DestroyWindow(logWindow);
-  int status = scanExitStatus(session);
+  int status = writeReport(scanExitStatus(session));
   if (dry != nullptr) {
     printDryRunChanges(dry->changes());
     platform::install(os);

@@ -4,17 +4,19 @@
 
 #include "scan/scan_session.h"
 
-constexpr int kExitClean = 0;           // no worm found, everything in scope examined
-constexpr int kExitRemoved = 1;         // worm found, every identified file deleted
-constexpr int kExitNeedsAttention = 2;  // a file could not be deleted, or a restart is needed
-constexpr int kExitCouldNotRun = 3;     // the scan could not run
-constexpr int kExitNotAllExamined = 4;  // not everything in scope was examined (an interrupted
-                                        // scan, ...), and nothing found was left behind
+constexpr int kExitClean = 0;             // no worm found, everything in scope examined
+constexpr int kExitRemoved = 1;           // worm found, every identified file deleted
+constexpr int kExitNeedsAttention = 2;    // a file could not be deleted, or a restart is needed
+constexpr int kExitCouldNotRun = 3;       // the scan could not run
+constexpr int kExitReportNotWritten = 5;  // the scan ran, but its --report file could not be
+                                          // written
+constexpr int kExitNotAllExamined = 4;    // not everything in scope was examined (an interrupted
+                                          // scan, ...), and nothing found was left behind
 
 // The status of the scan recorded in `session`. A scan that ended before it had examined
 // everything is never clean or removed: what it did not reach may hold the worm.
 int scanExitStatus(const ScanSession& session);
 
-// The graver of two statuses: could not run, then needs attention, then not everything
-// examined, then removed, then clean.
+// The graver of two statuses: could not run, then needs attention, then the report not
+// written, then not everything examined, then removed, then clean.
 int graverExitStatus(int a, int b);
