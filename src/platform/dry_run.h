@@ -189,7 +189,8 @@ class DryRunRegistry : public Registry {
  public:
   DryRunRegistry(Registry& real, DryRunChanges& changes) : real_(real), changes_(changes) {}
 
-  // Opened for reading whatever is asked: a dry run asks no right to change anything.
+  // Opened with the rights a real run asks for (opening changes nothing), so that a key a real
+  // run could not open to clean is not one this run pretends to clean.
   long openKey(Handle root, const char* subkey, std::uint32_t access, Handle& key) override;
   long queryValue(Handle key, const char* name, std::uint32_t* type, void* data,
                   std::uint32_t* size) override;
@@ -223,7 +224,7 @@ class DryRunServices : public Services {
   // Stopped services are left out, as they are no longer active.
   bool enumerateActive(Handle manager, void* buffer, std::uint32_t size, std::uint32_t& needed,
                        std::uint32_t& returned) override;
-  // A deleted service cannot be opened again; a service is opened only to read it.
+  // A deleted service cannot be opened again. Opened with the rights a real run asks for.
   Handle openService(Handle manager, const char* name, std::uint32_t access) override;
   bool queryBinaryPath(Handle service, char* path, std::size_t capacity) override {
     return real_.queryBinaryPath(service, path, capacity);

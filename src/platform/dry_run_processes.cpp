@@ -71,12 +71,12 @@ std::uint32_t DryRunProcesses::mappedImagePath(Handle process, char* buffer,
   return real_.mappedImagePath(process, buffer, capacity);
 }
 
-// Opened without the right to end it, which a dry run never needs; the rights asked are kept,
-// so that an end is pretended only through a handle that a real run would end it through.
+// Opened with the rights a real run asks for (opening changes nothing), so that a process a real
+// run could not open to end is not one this run pretends to end.
 Handle DryRunProcesses::openProcess(ProcessId id, std::uint32_t access) {
   OpenProcess* slot = find(kNoHandle);
   if (slot == nullptr) return kNoHandle;
-  Handle process = real_.openProcess(id, access & ~kProcessTerminate);
+  Handle process = real_.openProcess(id, access);
   if (process == kNoHandle) return kNoHandle;
   slot->handle = process;
   slot->id = id;

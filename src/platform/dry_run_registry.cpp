@@ -18,7 +18,7 @@ bool DryRunRegistry::valuePath(Handle key, const char* name, char (&buffer)[kMax
          text::format(buffer, sizeof buffer, "%s\\%s", open->path, name != nullptr ? name : "");
 }
 
-long DryRunRegistry::openKey(Handle root, const char* subkey, std::uint32_t, Handle& key) {
+long DryRunRegistry::openKey(Handle root, const char* subkey, std::uint32_t access, Handle& key) {
   OpenKey* slot = find(kNoHandle);
   char path[kMaxPath];
   if (slot == nullptr || !text::format(path, sizeof path, "%x\\%s", static_cast<unsigned>(root),
@@ -26,7 +26,7 @@ long DryRunRegistry::openKey(Handle root, const char* subkey, std::uint32_t, Han
     return kErrorInvalidParameter;
   }
   Handle opened = kNoHandle;
-  long result = real_.openKey(root, subkey, kKeyRead, opened);
+  long result = real_.openKey(root, subkey, access, opened);
   if (result != kErrorSuccess) return result;
   text::copy(slot->path, path);
   slot->handle = opened;

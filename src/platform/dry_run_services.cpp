@@ -46,10 +46,8 @@ Handle DryRunServices::openService(Handle manager, const char* name, std::uint32
   OpenService* slot = find(kNoHandle);
   char kept[kMaxPath];
   if (slot == nullptr || !text::copy(kept, name)) return kNoHandle;
-  // Whatever was asked, only what reads the service: a dry run changes none.
-  constexpr std::uint32_t kServiceStop = 0x0020, kServiceQueryStatus = 0x0004;
-  Handle service = real_.openService(
-      manager, name, (access & kServiceQueryAndStop & ~kServiceStop) | kServiceQueryStatus);
+  // A stop is asked through a handle that may ask the state too, which a pretended stop reads.
+  Handle service = real_.openService(manager, name, access);
   if (service == kNoHandle) return kNoHandle;
   slot->handle = service;
   text::copy(slot->name, kept);

@@ -23,7 +23,10 @@ std::string specimen(int record) {
 // XP with a running worm, worm files in both trees (one read-only, one also in the temporary
 // tree that lies inside the Windows tree), the worm's start-up values and services, and files of
 // other programs.
-void infectedMachine(sim::SimulatedWindows& machine, bool windows98) {
+enum class Scene { kXp, kXpWormKeptAliveAsAService, kWindows98 };
+
+void infectedMachine(sim::SimulatedWindows& machine, Scene scene) {
+  bool windows98 = scene == Scene::kWindows98;
   if (windows98) {
     machine.processes.setWindows98();
   } else {
@@ -35,7 +38,13 @@ void infectedMachine(sim::SimulatedWindows& machine, bool windows98) {
   machine.files.addFile(R"(C:\WINDOWS\EXPLORER.EXE)", "MZ plain program");
   machine.processes.start(R"(C:\WINDOWS\EXPLORER.EXE)");
   machine.files.addFile(R"(C:\WINDOWS\system32\msblast.exe)", specimen(2));
-  machine.processes.start(R"(C:\WINDOWS\system32\msblast.exe)");
+  platform::ProcessId worm = machine.processes.start(R"(C:\WINDOWS\system32\msblast.exe)");
+  if (scene == Scene::kXpWormKeptAliveAsAService) {
+    machine.processes.process(worm).canTerminate = false;
+    machine.services.addService("msblast", R"(C:\WINDOWS\system32\msblast.exe)");
+    machine.services.onStopped(
+        [&machine](const std::string& binaryPath) { machine.processes.endImage(binaryPath); });
+  }
   machine.files.addFile(R"(C:\WINDOWS\system32\drivers\penis32.exe)", specimen(3),
                         platform::kAttributeReadOnly | platform::kAttributeHidden);
   machine.files.addFile(R"(C:\WINDOWS\Temp\teekids.exe)", specimen(4));
@@ -65,11 +74,11 @@ struct ScanRun {
   std::size_t handlesLeft = 0;
 };
 
-ScanRun scanMachine(bool windows98, bool dryRun) {
+ScanRun scanMachine(Scene scene, bool dryRun) {
   resetScanSessionForTest();
   ScanRun run;
   sim::SimulatedWindows machine;
-  infectedMachine(machine, windows98);
+  infectedMachine(machine, scene);
   scanSession().scanDialogWindow =
       machine.desktop.addWindow([&run](std::uint32_t id, std::uintptr_t, std::intptr_t) {
         if (id == WM_SCAN_APPENDLOG) run.lines.emplace_back(scanSession().logLine);
@@ -108,20 +117,19 @@ void expectTheSameLinesAndNothingChanged(const ScanRun& real, const ScanRun& dry
   EXPECT_EQ(dry.restartsRequested, 0);
   EXPECT_EQ(dry.handlesLeft, 0u);
   // What it would have changed is counted.
-  EXPECT_EQ(dry.changes.processesEnded, 1);
+  EXPECT_LE(dry.changes.processesEnded, 1);
   EXPECT_EQ(dry.changes.filesDeleted, real.statistics.filesDeleted);
   EXPECT_GE(dry.changes.attributesChanged, dry.changes.filesDeleted);
   EXPECT_EQ(dry.changes.valuesDeleted, static_cast<int>(footprint::wormValues().size()));
-  EXPECT_EQ(dry.changes.servicesDeleted, static_cast<int>(footprint::wormServiceNames().size()));
+  EXPECT_GE(dry.changes.servicesDeleted, static_cast<int>(footprint::wormServiceNames().size()));
 }
 
 // On the NT family files are removed through their handles, on the 95/98/Me family by their
 // paths; the worm's process is ended through the process-status library or ToolHelp.
 TEST(DryRunTest, TheWholeScanWritesWhatARealRunWritesAndChangesNothing) {
-  for (bool windows98 : {false, true}) {
-    SCOPED_TRACE(windows98 ? "Windows 98" : "XP");
-    expectTheSameLinesAndNothingChanged(scanMachine(windows98, false),
-                                        scanMachine(windows98, true));
+  for (Scene scene : {Scene::kXp, Scene::kXpWormKeptAliveAsAService, Scene::kWindows98}) {
+    SCOPED_TRACE(static_cast<int>(scene));
+    expectTheSameLinesAndNothingChanged(scanMachine(scene, false), scanMachine(scene, true));
   }
 }
 
