@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "specimens/specimens.h"
+#include "support/json_value.h"
 #include "ui_driver/running_program.h"
 #include "windows/windows_support.h"
 #include "windows/worm_registry_support.h"
@@ -47,7 +50,9 @@ TEST_P(CliDryRun, ChangesNothingAndPrintsTheLinesOfARealRun) {
   ASSERT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
   int valuesPlanted = wormValuesLeft();
 
-  wintest::ProgramRun dry = wintest::runProgram("vandrel-cli.exe", "--dry-run");
+  std::string report = scratch.path() + "\\report.json";
+  wintest::ProgramRun dry =
+      wintest::runProgram("vandrel-cli.exe", "--dry-run --report \"" + report + "\"");
   std::vector<std::string> dryLines = wintest::splitLines(dry.output);
 
   ASSERT_FALSE(dryLines.empty()) << dry.errors;
@@ -59,6 +64,16 @@ TEST_P(CliDryRun, ChangesNothingAndPrintsTheLinesOfARealRun) {
   EXPECT_EQ(wintest::serviceState("RpcPatch"), SERVICE_RUNNING);
   EXPECT_NE(dry.errors.find("vandrel-cli: dry run: nothing was changed"), std::string::npos)
       << dry.errors;
+
+  // Its report says it was a dry run, and names what a real run would remove.
+  std::ifstream reportFile(report, std::ios::binary);
+  testjson::Value document = testjson::parse(
+      std::string((std::istreambuf_iterator<char>(reportFile)), std::istreambuf_iterator<char>()));
+  reportFile.close();
+  EXPECT_TRUE(document["dryRun"].boolean);
+  EXPECT_FALSE(document["findings"].items.empty());
+  EXPECT_EQ(document["exitStatus"].number, dry.exitCode);
+  DeleteFileA(report.c_str());
 
   wintest::ProgramRun real = wintest::runProgram("vandrel-cli.exe", "");
   dryLines.erase(dryLines.begin());
