@@ -11,7 +11,9 @@ void ConsoleProcesses::endProgram(int) {
   console::write(console::Stream::kError,
                  "vandrel-cli: a worm process was found in memory; the scan ends here. Restart "
                  "the computer and run the scan again.\n");
-  ExitProcess(kExitEndedByMemoryScan);
+  int status = kExitEndedByMemoryScan;
+  if (beforeEnd_ != nullptr) status = beforeEnd_(status);
+  ExitProcess(static_cast<UINT>(status));
 }
 
 }  // namespace cli

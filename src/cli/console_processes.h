@@ -11,7 +11,15 @@ constexpr int kExitEndedByMemoryScan = 2;
 
 class ConsoleProcesses : public platform::win32::Win32Processes {
  public:
+  // Called with the exit status before the memory scan ends the program, so that whatever the
+  // program owes at its end (its report) is still done; returns the status to exit with.
+  using BeforeEnd = int (*)(int exitCode);
+  void setBeforeEnd(BeforeEnd beforeEnd) { beforeEnd_ = beforeEnd; }
+
   [[noreturn]] void endProgram(int exitCode) override;
+
+ private:
+  BeforeEnd beforeEnd_ = nullptr;
 };
 
 }  // namespace cli

@@ -14,11 +14,11 @@ constexpr std::uint32_t kWaitForEndedProcess = 1000;
 
 void logDeleted(const char* path, const char* virusName) {
   ++scanSession().statistics.filesDeleted;
-  appendLogLine("%s     %s deleted", path, virusName);
+  appendFindingLine(path, "     ", virusName, "deleted");
 }
 
 void logDeleteFailed(const char* path, const char* virusName) {
-  appendLogLine("%s     %s Delete failed", path, virusName);
+  appendFindingLine(path, "     ", virusName, "Delete failed");
 }
 
 void noteScheduled(int scheduled) {
@@ -110,7 +110,7 @@ void applyFileRemedy(WormFile& file) {
 void applyMemoryRemedy(const char* entryVirusName, const char* path) {
   ScanSession& session = scanSession();
   session.remedyCode = session.memoryRemedyCode;
-  appendLogLine("System Memory    W32/Blaster.Worm removed");
+  appendFindingLine("System Memory", "    ", "W32/Blaster.Worm", "removed");
   platform::clock().sleep(kWaitForEndedProcess);
   if (getPlatformClass() == kPlatformWindows9x) {
     deleteByPath(path, entryVirusName);

@@ -4,6 +4,7 @@
 
 #include "platform/registry.h"
 #include "scan/scan_log.h"
+#include "scan/scan_record.h"
 #include "scan/scan_session.h"
 #include "system/service_control.h"
 
@@ -89,6 +90,7 @@ int deleteRegistryValue(platform::Handle root, const char* subkey, const char* v
   }
   platform::ScopedKey key(opened);
   if (registry.deleteValue(key.get(), valueName) != platform::kErrorSuccess) return 0;
+  recordValueRemoved(root, subkey, valueName);
   return closedCleanly(key) ? 1 : 0;
 }
 
@@ -104,7 +106,7 @@ int cleanWormRegistry(const char* virusName) {
     }
   }
   if (removed && scanSession().scanDialogWindow != 0) {
-    appendLogLine("System Registry     %s removed", virusName != nullptr ? virusName : "");
+    appendFindingLine("System Registry", "     ", virusName != nullptr ? virusName : "", "removed");
   }
   return 1;
 }

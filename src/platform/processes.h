@@ -53,6 +53,14 @@ constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
 
 using WindowVisitor = bool (*)(WindowHandle window, std::uintptr_t context);
 
+// What asking the system to abort a shutdown came to.
+enum class ShutdownAbort : std::uint8_t {
+  kAborted,         // a shutdown was counting down, and it is stopped
+  kNoneInProgress,  // nothing was counting down
+  kUnavailable,     // the system has no such function (the 95/98/Me family)
+  kRefused,         // any other failure: the shutdown privilege not held, ...
+};
+
 class Processes {
  public:
   virtual ~Processes() = default;
@@ -137,6 +145,10 @@ class Processes {
   // 0 when the privilege is held, nonzero (for example "not all assigned") when it is not.
   virtual std::uint32_t enableShutdownPrivilege(Handle token) = 0;
   virtual void closeToken(Handle token) = 0;
+  // AbortSystemShutdownA on the local machine, looked up at run time: stops the countdown of a
+  // shutdown that another program (or the system, when a service it needs has failed) has
+  // started. The caller enables the shutdown privilege first.
+  virtual ShutdownAbort abortSystemShutdown() = 0;
   // Asks the system to restart at once, closing programs without asking them. Nonzero when the
   // system accepted.
   virtual int restartSystem() = 0;

@@ -19,10 +19,12 @@
 #include "platform/offline/offline_services.h"
 #include "platform/os.h"
 #include "rescue/rescue_options.h"
+#include "rescue/rescue_report.h"
 #include "scan/directory_walker.h"
 #include "scan/not_examined.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_exit_status.h"
+#include "scan/scan_record.h"
 #include "scan/scan_session.h"
 
 namespace {
@@ -53,6 +55,7 @@ void sayProblems(std::FILE* errors, const std::vector<InstallationHives::Problem
                  std::size_t from) {
   for (std::size_t i = from; i < problems.size(); ++i) {
     say(errors, "%s: %s", displayPath(problems[i].path).c_str(), problems[i].what.c_str());
+    recordNotExamined(displayPath(problems[i].path).c_str(), problems[i].what.c_str());
   }
 }
 
@@ -98,6 +101,7 @@ bool walkScope(const Installation& installation, std::FILE* errors) {
   for (const std::string& pattern : walkPatterns(installation)) {
     if (pattern.size() >= platform::kMaxPath) {
       say(errors, "%s: the path is too long to be walked; not scanned", pattern.c_str());
+      recordNotExamined(pattern.c_str(), "the path is too long to be walked");
       everyWalk = false;
       continue;
     }
@@ -163,8 +167,12 @@ void sayWhatADryRunWouldChange(const InstallationHives& hives, std::FILE* errors
 int rescueInstallation(RootedTree& tree, const Installation& installation,
                        const RescueOptions& options, const RescueSystem& system, std::FILE* output,
                        std::FILE* errors) {
+  std::time_t started = std::time(nullptr);
   bool somethingNotCleaned = false;
-  for (const std::string& note : installation.notes) say(errors, "passed over: %s", note.c_str());
+  for (const std::string& note : installation.notes) {
+    say(errors, "passed over: %s", note.c_str());
+    recordNotExamined(note.c_str(), "passed over");
+  }
 
   InstallationHives hives;
   hives.sandbox().settings = system.sandbox;
@@ -177,6 +185,8 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
         "%s: a Windows 95/98/Me installation, whose registry (SYSTEM.DAT, USER.DAT) is not "
         "a hive: the registry is not cleaned, the files are",
         displayPath(installation.windowsFolder).c_str());
+    recordNotExamined(displayPath(installation.windowsFolder).c_str(),
+                      "a Windows 95/98/Me registry is not cleaned");
     somethingNotCleaned = true;
   }
 
@@ -219,7 +229,15 @@ int rescueInstallation(RootedTree& tree, const Installation& installation,
   std::fprintf(output, "%s\n", session.statusText);
   std::fflush(output);
   int status = scanExitStatus(session);
-  return somethingNotCleaned ? graverExitStatus(status, kExitNeedsAttention) : status;
+  if (somethingNotCleaned) status = graverExitStatus(status, kExitNeedsAttention);
+  if (!options.reportPath.empty()) {
+    std::string problem;
+    if (!writeRescueReport(options.reportPath, started, options.dryRun, status, problem)) {
+      say(errors, "%s: %s; no report was written", options.reportPath.c_str(), problem.c_str());
+      status = graverExitStatus(status, kExitReportNotWritten);
+    }
+  }
+  return status;
 }
 
 }  // namespace

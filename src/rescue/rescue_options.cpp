@@ -1,7 +1,7 @@
 #include "rescue/rescue_options.h"
 
 const char kRescueUsage[] =
-    "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] ROOT\n"
+    "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] [--report FILE] ROOT\n"
     "\n"
     "Removes the W32/Blaster.Worm family from a Windows installation that is not running:\n"
     "ROOT is its system drive, mounted read-write on this Linux system (an NTFS partition\n"
@@ -25,13 +25,17 @@ const char kRescueUsage[] =
     "               counts a real run would give\n"
     "  --backup     keep each replaced hive as <name>.vandrel-<date> beside it (the default)\n"
     "  --no-backup  keep no copy of the replaced hives\n"
+    "  --report FILE\n"
+    "               also write the scan's report to FILE as one JSON document, through a\n"
+    "               new file beside it that then takes its name\n"
     "  --help       show this text\n"
     "\n"
-    "Exit status (the first that applies, in this order: 3, 2, 4, 1, 0):\n"
+    "Exit status (the first that applies, in this order: 3, 2, 5, 4, 1, 0):\n"
     "  3  nothing was done: ROOT is missing, not a Windows installation, or mounted read-only\n"
     "     (--dry-run runs on a read-only mount), or the command line is wrong\n"
     "  2  a file could not be deleted, or something was not cleaned: a hive that could not be\n"
     "     opened or written, a Windows 95/98/Me registry, an interrupted run\n"
+    "  5  the scan ran, but the --report FILE could not be written\n"
     "  4  not everything in scope was examined: a folder that could not be listed, a file\n"
     "     that could not be opened, a path too long, a link or reparse point (never followed);\n"
     "     each is named on standard error\n"
@@ -43,13 +47,20 @@ bool parseRescueOptions(const std::vector<std::string>& arguments, RescueOptions
   options = RescueOptions();
   std::vector<std::string> roots;
   bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     if (optionsEnded || argument.empty() || argument[0] != '-') {
       roots.push_back(argument);
     } else if (argument == "--") {
       optionsEnded = true;
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--report") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        problem = "--report needs a FILE";
+        return false;
+      }
+      options.reportPath = arguments[++i];
     } else if (argument == "--dry-run") {
       options.dryRun = true;
     } else if (argument == "--backup") {

@@ -1,4 +1,4 @@
-// The command line of vandrel-rescue: [--dry-run] [--backup|--no-backup] ROOT.
+// The command line of vandrel-rescue: [--dry-run] [--backup|--no-backup] [--report FILE] ROOT.
 #pragma once
 
 #include <string>
@@ -10,6 +10,8 @@ struct RescueOptions {
   // Keep each hive that is replaced beside it as "<name>.vandrel-<date>".
   bool keepBackup = true;
   bool help = false;
+  // Where to write the report; empty for none.
+  std::string reportPath;
 };
 
 // Reads the arguments (the program's name left out). False with `problem` saying why when they

@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "scan/directory_walker.h"
 #include "scan/scan_log.h"
+#include "scan/scan_record.h"
 #include "scan/scan_session.h"
 #include "system/memory_scan.h"
 #include "system/reinfection_verdict.h"
@@ -34,6 +35,9 @@ void writeScanSummary() {
   appendLogLine("Total files scanned\t\t:  %d", statistics.filesScanned);
   appendLogLine("Total files infected\t\t:  %d", statistics.filesInfected);
   appendLogLine("Total files deleted\t\t:  %d", statistics.filesDeleted);
+  if (session.scanTerminated == 1) {
+    recordNotExamined(session.scanTarget, "the scan was ended before it had examined everything");
+  }
   showStatus(session.scanTerminated == 1 ? "Scanning terminated" : "Scanning completed");
 }
 
@@ -54,6 +58,11 @@ int runScan() {
   // again inside the running one.
   if (session.scanRunning != 0) return 1;
   session.scanRunning = 1;
+  if (session.shutdownAborted != 0) {
+    appendLogLine(
+        "System Shutdown     aborted: the RPC service has failed; restart the computer "
+        "after the scan");
+  }
   runMemoryScan();
 
   // The scope is the Windows tree and the temporary tree; the drive root itself is not walked.
@@ -70,7 +79,8 @@ int runScan() {
   writeScanSummary();
   writeReinfectionVerdict();
 
-  if (session.restartRequired != 0) {
+  // An aborted shutdown leaves the failed RPC service down until the machine restarts.
+  if (session.restartRequired != 0 || session.shutdownAborted != 0) {
     int answer = platform::desktop().messageBox(
         0,
         "The system has to be restarted to remove the virus completely from your system. "

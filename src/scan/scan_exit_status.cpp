@@ -5,8 +5,10 @@ namespace {
 int gravity(int status) {
   switch (status) {
     case kExitCouldNotRun:
-      return 4;
+      return 5;
     case kExitNeedsAttention:
+      return 4;
+    case kExitReportNotWritten:
       return 3;
     case kExitNotAllExamined:
       return 2;

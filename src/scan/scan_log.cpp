@@ -5,6 +5,7 @@
 #include "common/bounded_format.h"
 #include "common/bounded_text.h"
 #include "platform/desktop.h"
+#include "scan/scan_record.h"
 #include "scan/scan_session.h"
 
 namespace {
@@ -23,6 +24,12 @@ void appendLogLine(const char* pattern, ...) {
   text::formatArguments(session.logLine, sizeof session.logLine, pattern, arguments);
   va_end(arguments);
   platform::desktop().sendMessage(session.scanDialogWindow, WM_SCAN_APPENDLOG, 0, 0);
+}
+
+void appendFindingLine(const char* object, const char* gap, const char* variant,
+                       const char* outcome) {
+  recordFinding(object, variant, outcome);
+  appendLogLine("%s%s%s %s", object, gap, variant, outcome);
 }
 
 void showStatus(const char* statusText) {

@@ -5,6 +5,10 @@
 // Formats a line into logLine and appends it to the ScanLog; the line is in the list when this
 // returns. A line that would not fit in logLine is cut (it is only shown, never acted on).
 void appendLogLine(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+// Writes a finding's line, "<object><gap><variant> <outcome>", and keeps the finding for the
+// report, so that the report's findings are the log's finding lines.
+void appendFindingLine(const char* object, const char* gap, const char* variant,
+                       const char* outcome);
 
 // Copies `text` into statusText (cut to fit) and has the status line show it.
 void showStatus(const char* text);

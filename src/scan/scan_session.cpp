@@ -1,6 +1,7 @@
 #include "scan/scan_session.h"
 
 #include "common/bounded_text.h"
+#include "scan/scan_record.h"
 
 namespace {
 ScanSession session;
@@ -8,7 +9,10 @@ ScanSession session;
 
 ScanSession& scanSession() { return session; }
 
-void resetScanSessionForTest() { session = ScanSession{}; }
+void resetScanSessionForTest() {
+  session = ScanSession{};
+  resetScanRecordForTest();
+}
 
 void setCurrentFinding(const char* virusName, const char* objectText) {
   // Both texts come from the signature table and from paths of at most 259 characters, so they

@@ -63,6 +63,9 @@ struct ScanSession {
 
   // Who is told of each object of the scope that is not examined (null: nobody).
   void (*notExaminedObserver)(const char* object, const char* reason) = nullptr;
+  // A system shutdown was counting down when the program started, and it was aborted: the RPC
+  // service that failed stays down until the machine restarts.
+  std::uint8_t shutdownAborted = 0;
 
   // Set while runScan runs: a scan never starts inside another.
   std::uint8_t scanRunning = 0;

@@ -7,6 +7,7 @@
 #include "common/heap_array.h"
 #include "platform/clock.h"
 #include "platform/services.h"
+#include "scan/scan_record.h"
 
 namespace {
 
@@ -107,7 +108,9 @@ int removeService(const char* name, int stopFirst) {
   }
   ScopedServiceHandle service(services.openService(manager.get(), name, platform::kServiceDelete));
   if (!service) return 0;
-  return services.deleteService(service.get()) ? 1 : 0;
+  if (!services.deleteService(service.get())) return 0;
+  recordServiceRemoved(name);
+  return 1;
 }
 
 bool serviceRunsImage(const char* name, const char* imagePath,

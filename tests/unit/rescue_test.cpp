@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "contract/worm_footprint.h"
 #include "offline/infected_installation.h"
 #include "scan/scan_session.h"
 #include "specimens/version_image.h"
+#include "support/json_value.h"
 
 namespace {
 
@@ -302,6 +305,49 @@ TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {
   }
 }
 
+// The report of a rescue: read by a JSON parser, its findings are the log's finding lines in order;
+// a report that cannot be written is named and has its own exit status.
+TEST_F(RescueXpTest, TheReportsFindingsAreTheLogsFindingLines) {
+  offline_test::plantInfection(tree);
+  fs::path folder = fs::temp_directory_path() / ("vandrel-report-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  std::string report = (folder / "report.json").string();
+
+  RescueRun run = rescue({"--report", report, tree.root()});
+
+  std::ifstream file(report, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  testjson::Value document = testjson::parse(text);
+  std::vector<std::string> findingLines;
+  for (const std::string& line : run.lines) {
+    if (line == "Scanning statistics\t\t:") break;
+    if (line != " ") findingLines.push_back(line);
+  }
+  const testjson::Value& findings = document["findings"];
+  ASSERT_EQ(findings.items.size(), findingLines.size()) << text;
+  ASSERT_FALSE(findingLines.empty());
+  for (std::size_t i = 0; i < findingLines.size(); ++i) {
+    const std::string& line = findingLines[i];
+    const std::string& object = findings.items[i]["object"].text;
+    std::string ending =
+        findings.items[i]["variant"].text + " " + findings.items[i]["outcome"].text;
+    EXPECT_EQ(line.substr(0, object.size()), object);
+    EXPECT_EQ(line.substr(line.size() - ending.size()), ending);
+  }
+  EXPECT_EQ(document["program"].text, "vandrel-rescue");
+  EXPECT_EQ(document["windows"]["family"].text, "nt");
+  EXPECT_FALSE(document["registry"].items.empty());
+  EXPECT_EQ(document["exitStatus"].number, run.status);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+      << "nothing left beside the report";
+
+  RescueRun unwritable =
+      rescue({"--report", (folder / "missing" / "r.json").string(), tree.root()});
+  EXPECT_EQ(unwritable.status, 5);
+  EXPECT_NE(unwritable.errors.find((folder / "missing" / "r.json").string()), std::string::npos);
+  fs::remove_all(folder);
+}
+
 TEST_F(RescueXpTest, SaysAfterTheStatisticsWhenTheWormCanComeBackToTheInstallation) {
   tree.setRelease("5.1", "Service Pack 1");
   tree.addFile(tree.windowsFolder() + R"(\system32\rpcrt4.dll)",
@@ -387,7 +433,8 @@ TEST_F(RescueXpTest, NothingIsDoneWithoutAWritableWindowsInstallation) {
   }
   RescueRun help = rescue({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.lines.front(), "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] ROOT");
+  EXPECT_EQ(help.lines.front(),
+            "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] [--report FILE] ROOT");
   EXPECT_EQ(differences(before, snapshot(tree)), "");
 }
 

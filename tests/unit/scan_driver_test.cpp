@@ -243,6 +243,11 @@ TEST(ScanExitStatusTest, SaysWhetherAWormWasFoundAndWhetherAnythingIsLeft) {
   EXPECT_EQ(graverExitStatus(kExitNotAllExamined, kExitNeedsAttention), kExitNeedsAttention);
   EXPECT_EQ(graverExitStatus(kExitCouldNotRun, kExitNeedsAttention), kExitCouldNotRun);
   EXPECT_EQ(graverExitStatus(kExitRemoved, kExitNotAllExamined), kExitNotAllExamined);
+  // A report that could not be written weighs less than a worm left behind, more than a scan
+  // that did not examine everything.
+  EXPECT_EQ(graverExitStatus(kExitReportNotWritten, kExitNeedsAttention), kExitNeedsAttention);
+  EXPECT_EQ(graverExitStatus(kExitNotAllExamined, kExitReportNotWritten), kExitReportNotWritten);
+  EXPECT_EQ(graverExitStatus(kExitClean, kExitReportNotWritten), kExitReportNotWritten);
 }
 
 }  // namespace

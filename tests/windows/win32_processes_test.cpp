@@ -147,3 +147,16 @@ TEST_F(Win32ProcessesTest, AnImageNamedOutsideTheCodePageIsReachedByItsShortName
 }
 
 }  // namespace
+
+// Wine starts no shutdown countdown, and its abort is a stub that reports success whatever was
+// counting down: the program takes the function as missing there, so that it never says a
+// shutdown was aborted. The privilege is enabled as the program enables it.
+TEST_F(Win32ProcessesTest, UnderWineNoShutdownIsEverSaidToBeAborted) {
+  platform::Processes& processes = platform::processes();
+  {
+    platform::ScopedToken token(processes.openOwnToken());
+    ASSERT_TRUE(token);
+    EXPECT_EQ(processes.enableShutdownPrivilege(token.get()), 0u);
+  }
+  EXPECT_EQ(processes.abortSystemShutdown(), platform::ShutdownAbort::kUnavailable);
+}

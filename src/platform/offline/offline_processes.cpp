@@ -74,6 +74,7 @@ bool OfflineProcesses::postClose(WindowHandle) { return false; }
 Handle OfflineProcesses::openOwnToken() { return kNoHandle; }
 std::uint32_t OfflineProcesses::enableShutdownPrivilege(Handle) { return kErrorNotAllAssigned; }
 void OfflineProcesses::closeToken(Handle) {}
+ShutdownAbort OfflineProcesses::abortSystemShutdown() { return ShutdownAbort::kUnavailable; }
 int OfflineProcesses::restartSystem() { return 0; }
 
 void OfflineProcesses::endProgram(int exitCode) {

@@ -48,6 +48,8 @@ class OfflineProcesses : public Processes {
   Handle openOwnToken() override;
   std::uint32_t enableShutdownPrivilege(Handle token) override;
   void closeToken(Handle token) override;
+  // kUnavailable: nothing counts down on a machine that is not running.
+  ShutdownAbort abortSystemShutdown() override;
   // 0: this program never restarts the machine it runs on for an installation it repairs.
   int restartSystem() override;
   // Only the memory scan ends the program, and no memory scan runs offline; should anything

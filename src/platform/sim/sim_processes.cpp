@@ -315,10 +315,25 @@ platform::Handle SimProcesses::openOwnToken() {
 
 std::uint32_t SimProcesses::enableShutdownPrivilege(platform::Handle) {
   constexpr std::uint32_t kNotAllAssigned = 1300;
-  return shutdownPrivilegeGranted ? 0 : kNotAllAssigned;
+  if (!shutdownPrivilegeGranted) return kNotAllAssigned;
+  shutdownPrivilegeEnabled_ = true;
+  return 0;
 }
 
 void SimProcesses::closeToken(platform::Handle token) { handles_.close(token); }
+
+platform::ShutdownAbort SimProcesses::abortSystemShutdown() {
+  // The 95/98/Me family's library exports the name, but nothing stands behind it.
+  if (!abortShutdownPresent || version_.platformId != platform::kPlatformIdNt) {
+    return platform::ShutdownAbort::kUnavailable;
+  }
+  if (!shutdownPrivilegeEnabled_ || !shutdownPrivilegeGranted)
+    return platform::ShutdownAbort::kRefused;
+  if (!shutdownInProgress) return platform::ShutdownAbort::kNoneInProgress;
+  shutdownInProgress = false;
+  ++shutdownsAborted_;
+  return platform::ShutdownAbort::kAborted;
+}
 
 int SimProcesses::restartSystem() {
   ++restarts_;

@@ -61,6 +61,12 @@ class SimProcesses : public platform::Processes {
   bool shutdownPrivilegeGranted = true;
   // How many restarts the program asked for.
   int restartsRequested() const { return restarts_; }
+  // A shutdown counting down (as the system starts one when the RPC service fails); whether the
+  // system has the function that aborts one; and how many the program aborted. Aborting needs
+  // the shutdown privilege enabled first.
+  bool shutdownInProgress = false;
+  bool abortShutdownPresent = true;
+  int shutdownsAborted() const { return shutdownsAborted_; }
 
   // Starts a process running `imagePath`; the image cannot be deleted while it runs (when it is
   // a file of the simulated disks). Returns its id.
@@ -117,6 +123,7 @@ class SimProcesses : public platform::Processes {
   platform::Handle openOwnToken() override;
   std::uint32_t enableShutdownPrivilege(platform::Handle token) override;
   void closeToken(platform::Handle token) override;
+  platform::ShutdownAbort abortSystemShutdown() override;
   int restartSystem() override;
   [[noreturn]] void endProgram(int exitCode) override;
 
@@ -151,6 +158,8 @@ class SimProcesses : public platform::Processes {
   std::map<platform::Handle, std::string> marks_;
   std::vector<platform::ProcessId> terminated_;
   int restarts_ = 0;
+  bool shutdownPrivilegeEnabled_ = false;
+  int shutdownsAborted_ = 0;
 };
 
 }  // namespace sim

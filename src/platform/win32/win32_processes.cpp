@@ -229,6 +229,33 @@ void Win32Processes::closeToken(Handle token) {
   closePreservingError(fromSeam(token), CloseHandle);
 }
 
+namespace {
+
+// Wine's native layer names itself; Wine starts no shutdown countdown, and its abort reports
+// success whether or not anything was counting down.
+bool runsOnWine() { return nativeLibrary().find<void (*)()>("wine_get_version") != nullptr; }
+
+}  // namespace
+
+ShutdownAbort Win32Processes::abortSystemShutdown() {
+  // An abort that always succeeds tells nothing: saying a shutdown was aborted, and offering the
+  // restart for it, would be wrong on every run.
+  if (runsOnWine()) return ShutdownAbort::kUnavailable;
+  auto abortShutdown =
+      advancedServicesLibrary().find<decltype(&AbortSystemShutdownA)>("AbortSystemShutdownA");
+  if (abortShutdown == nullptr) return ShutdownAbort::kUnavailable;
+  SetLastError(0);
+  if (abortShutdown(nullptr)) return ShutdownAbort::kAborted;
+  switch (GetLastError()) {
+    case ERROR_NO_SHUTDOWN_IN_PROGRESS:
+      return ShutdownAbort::kNoneInProgress;
+    case ERROR_CALL_NOT_IMPLEMENTED:
+      return ShutdownAbort::kUnavailable;
+    default:
+      return ShutdownAbort::kRefused;
+  }
+}
+
 int Win32Processes::restartSystem() { return ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0); }
 
 void Win32Processes::endProgram(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }

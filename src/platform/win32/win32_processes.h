@@ -34,6 +34,7 @@ class Win32Processes : public Processes {
   Handle openOwnToken() override;
   std::uint32_t enableShutdownPrivilege(Handle token) override;
   void closeToken(Handle token) override;
+  ShutdownAbort abortSystemShutdown() override;
   int restartSystem() override;
   [[noreturn]] void endProgram(int exitCode) override;
 };
