@@ -60,10 +60,11 @@ bool closedCleanly(platform::ScopedKey& key) {
 }  // namespace
 
 int registryValueExists(platform::Handle root, const char* subkey, const char* valueName,
-                        void* buffer, std::size_t capacity) {
+                        void* buffer, std::size_t capacity, std::uint32_t view) {
   platform::Registry& registry = platform::registry();
   platform::Handle opened = platform::kNoHandle;
-  if (registry.openKey(root, subkey, platform::kKeyRead, opened) != platform::kErrorSuccess) {
+  if (registry.openKey(root, subkey, platform::kKeyRead | view, opened) !=
+      platform::kErrorSuccess) {
     return 0;
   }
   platform::ScopedKey key(opened);
@@ -82,10 +83,12 @@ int registryValueExists(platform::Handle root, const char* subkey, const char* v
   return closedCleanly(key) ? 1 : 0;
 }
 
-int deleteRegistryValue(platform::Handle root, const char* subkey, const char* valueName) {
+int deleteRegistryValue(platform::Handle root, const char* subkey, const char* valueName,
+                        std::uint32_t view) {
   platform::Registry& registry = platform::registry();
   platform::Handle opened = platform::kNoHandle;
-  if (registry.openKey(root, subkey, platform::kKeyAllAccess, opened) != platform::kErrorSuccess) {
+  if (registry.openKey(root, subkey, platform::kKeyAllAccess | view, opened) !=
+      platform::kErrorSuccess) {
     return 0;
   }
   platform::ScopedKey key(opened);
@@ -97,12 +100,22 @@ int deleteRegistryValue(platform::Handle root, const char* subkey, const char* v
 int cleanWormRegistry(const char* virusName) {
   bool removed = false;
   unsigned char buffer[kValueBufferSize];
+  // On 64-bit Windows a 32-bit worm's values lie in the 32-bit view and a 64-bit one's in the
+  // other, whichever build this program is; each step looks in every view. Where a key is shared
+  // by both, the second look finds the value gone.
+  const platform::RegistryViews views = platform::registry().views();
   for (const RegistryCleanupStep& step : kRegistryCleanupSteps) {
     if (step.subkey == nullptr) {
       if (removeService(step.name, 1) != 0) removed = true;
-    } else if (registryValueExists(step.root, step.subkey, step.name, buffer, sizeof buffer) == 1 &&
-               deleteRegistryValue(step.root, step.subkey, step.name) == 1) {
-      removed = true;
+      continue;
+    }
+    for (int i = 0; i < views.count; ++i) {
+      const std::uint32_t view = views.access[i];
+      if (registryValueExists(step.root, step.subkey, step.name, buffer, sizeof buffer, view) ==
+              1 &&
+          deleteRegistryValue(step.root, step.subkey, step.name, view) == 1) {
+        removed = true;
+      }
     }
   }
   if (removed && scanSession().scanDialogWindow != 0) {

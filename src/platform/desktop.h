@@ -24,6 +24,11 @@ class Desktop {
                                     std::intptr_t lParam) = 0;
   // Removes one pending message of this thread's queue; false when there is none.
   virtual bool peekMessage(Message& message) = 0;
+  // Whether a message may be waiting for peekMessage, asked far more cheaply than a peek: the
+  // walker asks around every entry. True may be wrong; false means nothing was seen waiting,
+  // which an implementation may also answer when it asked a moment ago (the walker peeks at a
+  // quiet queue now and then all the same). Without a cheaper question, always true.
+  virtual bool messageWaiting() { return true; }
   // Translates keyboard input and hands the message to its window.
   virtual void translateAndDispatch(const Message& message) = 0;
   // Shows a modal message box and returns the answer (kAnswerYes, kAnswerNo, ...).

@@ -19,6 +19,19 @@ constexpr std::uint32_t kKeyRead = 0x20019;
 constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 constexpr std::uint32_t kKeySetValue = 0x0002;  // part of kKeyAllAccess; needed to delete a value
 
+// On 64-bit Windows, HKEY_LOCAL_MACHINE\Software has two views, one for 64-bit programs and one
+// for 32-bit programs, each with its own start-up values; one of these added to the access names
+// the view to open. Systems without 64-bit editions reject them.
+constexpr std::uint32_t kKeyView64 = 0x0100;
+constexpr std::uint32_t kKeyView32 = 0x0200;
+
+// The views a key can be opened in: the access to add for each. A system with one view has one
+// entry, 0.
+struct RegistryViews {
+  std::uint32_t access[2] = {0, 0};
+  int count = 1;
+};
+
 // Win32 error codes the logic tells apart.
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
@@ -55,6 +68,9 @@ class Registry {
   // RegCloseKey. Closing a predefined root is allowed and is not a leak (it is how the
   // performance data are released).
   virtual long closeKey(Handle key) = 0;
+
+  // The views of the registry this system has (see RegistryViews).
+  virtual RegistryViews views() { return RegistryViews(); }
 };
 
 Registry& registry();

@@ -68,7 +68,7 @@ bool joinPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLengt
 void showEntryOnStatusLine(const char* fullPath) {
   char shortened[kWorkBufferSize] = {};
   shortenPathForDisplay(fullPath, shortened, sizeof shortened, kStatusPathLength);
-  showStatus(shortened);
+  showPassingStatus(shortened);
 }
 
 void offerToChecks(const char* path) {

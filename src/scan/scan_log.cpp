@@ -37,6 +37,13 @@ void showStatus(const char* statusText) {
   refreshStatus();
 }
 
+void showPassingStatus(const char* statusText) {
+  ScanSession& session = scanSession();
+  text::copy(session.statusText, statusText);
+  platform::desktop().sendMessage(session.scanDialogWindow, WM_SCAN_STATUS, kStatusOfPassingEntry,
+                                  0);
+}
+
 void refreshStatus() {
   platform::desktop().sendMessage(scanSession().scanDialogWindow, WM_SCAN_STATUS, 0, 0);
 }

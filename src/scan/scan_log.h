@@ -15,6 +15,13 @@ void showStatus(const char* text);
 // Has the status line show the current statusText again.
 void refreshStatus();
 
+// WM_SCAN_STATUS's wParam for a text that the next entry of a walk replaces at once: the window
+// may leave it unpainted (StatusLinePacing). Every other text is sent with 0 and shown at once.
+constexpr unsigned kStatusOfPassingEntry = 1;
+
+// Copies `text` into statusText (cut to fit) and tells the status line, as a passing entry's.
+void showPassingStatus(const char* text);
+
 // The list box the ScanLog lives in, as the append handler sees it.
 class LogListView {
  public:

@@ -46,10 +46,18 @@ bool CScanProgressDialog::onMessage(std::uint32_t message, std::uintptr_t wParam
   result = 0;
   switch (message) {
     case WM_SCAN_STATUS:
-      m_statusLine.setText(scanSession().statusText);
+      if (statusPacing_.paintNow(wParam == kStatusOfPassingEntry)) showStatusText();
       return true;
     case WM_SCAN_APPENDLOG:
+      // A line about a file is read beside the status line: it shows that file's entry, not
+      // one held back before it.
+      if (statusPacing_.catchUp()) showStatusText();
       appendLogLineToList(m_logList);
+      return true;
+    case WM_ENTERIDLE:
+      // A message box over this window (the cancel prompt, the restart offer) waits for an
+      // answer: the status line shows the entry the question is about, not one before it.
+      if (statusPacing_.catchUp()) showStatusText();
       return true;
     case WM_TIMER:
       if (wParam == scanTimerId) onTimer();
@@ -98,6 +106,8 @@ void CScanProgressDialog::onScanOK() {
   CThanksDialog thanks;
   thanks.runModal();
 }
+
+void CScanProgressDialog::showStatusText() { m_statusLine.setText(scanSession().statusText); }
 
 void CScanProgressDialog::showOKInsteadOfCancel() {
   m_cancelButton.show(false);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "scan/scan_log.h"
+#include "scan/status_line_pacing.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
 
@@ -34,8 +35,10 @@ class CScanProgressDialog : public ui::Dialog {
   void onTimer();
   void onScanOK();
   void showOKInsteadOfCancel();
+  void showStatusText();
 
   bool scanStarted_ = false;
+  StatusLinePacing statusPacing_;
   ui::Button m_cancelButton;
   ui::Button m_okButton;
   ui::Static m_statusLine;

@@ -86,6 +86,36 @@ TEST_F(HostFileSystemTest, ReadsRegularFilesOnlyAndCountsWhatItHandsOut) {
   EXPECT_EQ(files.openForReading(path("absent").c_str()), platform::kNoHandle);
 }
 
+// A walk opens each file of the folder it is listing; a file is the same whether it is reached
+// from that listing or by its whole path, before the listing, during it and after.
+TEST_F(HostFileSystemTest, AFileOfTheFolderBeingListedReadsAsByItsWholePath) {
+  std::filesystem::create_directory(path("sub"));
+  write("sub/inner.bin", "inner");
+  write("outer.bin", "outer");
+  auto readAll = [this](const std::string& name) {
+    platform::Handle file = files.openForReading(path(name).c_str());
+    if (file == platform::kNoHandle) return std::string("(none)");
+    char buffer[16] = {};
+    int got = files.read(file, buffer, sizeof buffer);
+    files.closeFile(file);
+    return std::string(buffer, got > 0 ? got : 0);
+  };
+  platform::FindEntry entry;
+  platform::Handle outer = files.findFirst(path("*").c_str(), entry);
+  ASSERT_NE(outer, platform::kNoHandle);
+  platform::Handle inner = files.findFirst(path("sub/*").c_str(), entry);
+  ASSERT_NE(inner, platform::kNoHandle);
+  EXPECT_EQ(readAll("sub/inner.bin"), "inner");
+  EXPECT_EQ(readAll("outer.bin"), "outer") << "a file of another folder than the one listed";
+  EXPECT_EQ(readAll("sub/absent.bin"), "(none)");
+  files.findClose(inner);
+  EXPECT_EQ(readAll("sub/inner.bin"), "inner") << "its listing closed";
+  files.findNext(outer, entry);
+  EXPECT_EQ(readAll("outer.bin"), "outer");
+  EXPECT_EQ(readAll("sub"), "(none)") << "a folder is not a file";
+  files.findClose(outer);
+}
+
 TEST_F(HostFileSystemTest, ChangesNothing) {
   write("keep.exe", "MZ");
   EXPECT_FALSE(files.setAttributes(path("keep.exe").c_str(), platform::kAttributeArchive));

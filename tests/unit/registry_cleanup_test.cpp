@@ -175,4 +175,42 @@ TEST_F(RegistryCleanupTest, AValueThatCannotBeReadIsTakenForAbsent) {
   EXPECT_TRUE(written.empty());
 }
 
+// On 64-bit Windows a 32-bit worm's values are stored in the 32-bit view of HKLM\Software and
+// a 64-bit one's in the other; both go, and one line says so.
+TEST_F(RegistryCleanupTest, OnA64BitSystemTheValuesGoFromBothViews) {
+  sim.registry.makeSixtyFourBit();
+  const std::string kWow64Run = R"(Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run)";
+  sim.registry.setString(kRootLocalMachine, kWow64Run, "windows auto update", "msblast.exe");
+  sim.registry.setString(kRootLocalMachine, kRun, "windows auto update", "msblast.exe");
+  sim.registry.setString(kRootLocalMachine, kWow64Run, "Sound Mixer", "mixer.exe");
+  plant({kRootCurrentUser, kRun, "Microsoft Inet Xp.."});
+
+  EXPECT_EQ(cleanWormRegistry("W32/Blaster.Worm"), 1);
+  EXPECT_EQ(written, std::vector<std::string>{"System Registry     W32/Blaster.Worm removed"});
+  EXPECT_FALSE(sim.registry.hasValue(kRootLocalMachine, kWow64Run, "windows auto update"))
+      << sim.dump();
+  EXPECT_FALSE(sim.registry.hasValue(kRootLocalMachine, kRun, "windows auto update"));
+  EXPECT_FALSE(sim.registry.hasValue(kRootCurrentUser, kRun, "Microsoft Inet Xp.."));
+  EXPECT_TRUE(sim.registry.hasValue(kRootLocalMachine, kWow64Run, "Sound Mixer"));
+
+  // A value only in the 32-bit view is found there too.
+  sim.registry.setString(kRootLocalMachine, kWow64Run, "Windows Root Account", "msblast.exe");
+  written.clear();
+  cleanWormRegistry("W32/Blaster.Worm");
+  EXPECT_EQ(written.size(), 1u);
+  EXPECT_FALSE(sim.registry.hasValue(kRootLocalMachine, kWow64Run, "Windows Root Account"));
+}
+
+// A system that has no 64-bit edition is never asked for a view: it would refuse the key.
+TEST_F(RegistryCleanupTest, On32BitSystemsNoViewIsAskedFor) {
+  unsigned char buffer[16];
+  plant(footprint::wormValues()[0]);
+  EXPECT_EQ(sim.registry.views().count, 1);
+  EXPECT_EQ(registryValueExists(kRootLocalMachine, kRun.c_str(), "windows auto update", buffer,
+                                sizeof buffer, platform::kKeyView32),
+            0);
+  cleanWormRegistry("W32/Blaster.Worm");
+  EXPECT_EQ(wormValuesLeft(), 0);
+}
+
 }  // namespace

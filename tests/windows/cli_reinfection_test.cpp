@@ -20,14 +20,16 @@ const char kMissing[] =
     "RPC/DCOM     MS03-026 fix missing: W32/Blaster.Worm can return until KB823980 or KB824146 "
     "is installed";
 
-// Our image with a version resource in place of the prefix's rpcrt4.dll (in the i686 lane, the
-// 32-bit one the program sees), the original put back at the end. Wine loads its own library
-// from its installation, never this file, and the program is told so all the same.
+// Our image with a version resource in place of the prefix's rpcrt4.dll (in the i686 lane too,
+// the one in the real system folder, which the program reads: the system's RPC service is a
+// 64-bit one), the original put back at the end. Wine loads its own library from its
+// installation, never this file, and the program is told so all the same.
 class StandInRpcRuntime {
  public:
   explicit StandInRpcRuntime(std::uint16_t revision)
       : overrides_(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\vandrel-cli.exe\\DllOverrides",
                    "rpcrt4", "builtin") {
+    wintest::RealFileNames realNames;
     char system[MAX_PATH];
     UINT length = GetSystemDirectoryA(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
@@ -40,6 +42,7 @@ class StandInRpcRuntime {
   }
   ~StandInRpcRuntime() {
     if (!moved_) return;
+    wintest::RealFileNames realNames;
     DeleteFileA(path_.c_str());
     EXPECT_TRUE(MoveFileExA(aside_.c_str(), path_.c_str(), 0)) << "put back " << path_;
   }

@@ -42,7 +42,12 @@ TEST(CliScan, ACleanPrefixEndsWithTheStatisticsAndCountsEveryFileOfBothTrees) {
   char windows[MAX_PATH], temp[MAX_PATH];
   GetWindowsDirectoryA(windows, MAX_PATH);
   GetTempPathA(MAX_PATH, temp);
-  int expected = countRegularFiles(windows) + countRegularFiles(withoutTrailingBackslash(temp));
+  int expected = 0;
+  {
+    // The system folder as the scan sees it, so that the folder of 32-bit files counts once.
+    wintest::RealFileNames realNames;
+    expected = countRegularFiles(windows) + countRegularFiles(withoutTrailingBackslash(temp));
+  }
 
   std::vector<std::string> lines = wintest::splitLines(run.output);
   ASSERT_GE(lines.size(), 5u) << run.output;

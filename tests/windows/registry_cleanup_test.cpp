@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/bounded_text.h"
@@ -102,6 +103,47 @@ TEST_F(WineCleanupTest, RunningServicesAreFoundByTheirWholeBinaryPath) {
   EXPECT_EQ(removeService(quoted.c_str(), 1), 1);
   EXPECT_TRUE(wintest::serviceGoes(quoted));
   EXPECT_EQ(removeService(quoted.c_str(), 1), 0);
+}
+
+// Whether `name` is a value of HKLM\Software\...\Run as seen in `view`.
+bool runValueInView(const char* name, REGSAM view) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, footprint::kRun.c_str(), 0, KEY_READ | view, &key) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  bool found = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
+// On 64-bit Windows a 32-bit worm's start-up values are stored in the 32-bit view of
+// HKLM\Software and a 64-bit one's in the 64-bit view; the cleanup empties both, whichever
+// build it is.
+TEST_F(WineCleanupTest, TheStartUpValuesGoFromBothViewsOfTheMachineSoftware) {
+  const REGSAM view32 = platform::kKeyView32, view64 = platform::kKeyView64;
+  const char* const thirtyTwo = "Windows Root Account";
+  const char* const sixtyFour = "windows auto update";
+  for (auto [view, name] : {std::pair(view32, thirtyTwo), std::pair(view64, sixtyFour)}) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, footprint::kRun.c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const char data[] = "C:\\WINDOWS\\system32\\msblast.exe";
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+    RegCloseKey(key);
+  }
+  ASSERT_TRUE(runValueInView(thirtyTwo, view32));
+  ASSERT_TRUE(runValueInView(sixtyFour, view64));
+  // Otherwise the prefix has one view only, and this would test nothing.
+  ASSERT_FALSE(runValueInView(thirtyTwo, view64));
+
+  EXPECT_EQ(cleanWormRegistry("W32/Blaster.Worm"), 1);
+
+  EXPECT_FALSE(runValueInView(thirtyTwo, view32));
+  EXPECT_FALSE(runValueInView(sixtyFour, view64));
+  EXPECT_EQ(desktop.lines,
+            std::vector<std::string>{"System Registry     W32/Blaster.Worm removed"});
 }
 
 }  // namespace

@@ -72,6 +72,9 @@ class ReadOnlyFiles : public FileSystem {
 
  private:
   std::uint64_t bytesRead_ = 0;
+  // The search whose listing was read last (POSIX only): a file of that folder is opened
+  // through the folder it was listed from, not by its whole path again.
+  void* lastListed_ = nullptr;
 };
 
 }  // namespace platform::host

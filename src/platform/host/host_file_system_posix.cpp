@@ -16,6 +16,7 @@ namespace {
 struct Search {
   DIR* folder = nullptr;
   char mask[kMaxPath] = {};
+  char path[kLongestPath] = {};  // the folder's path, as the pattern gave it
 };
 
 struct OpenFile {
@@ -89,20 +90,24 @@ Handle ReadOnlyFiles::findFirst(const char* pattern, FindEntry& entry) {
   folder[folderLength] = '\0';
 
   Search* search = new Search;
+  std::memcpy(search->path, folder, folderLength + 1);
   if (!text::copy(search->mask, separator + 1) || (search->folder = opendir(folder)) == nullptr ||
       !nextMatch(*search, entry)) {
     findClose(reinterpret_cast<Handle>(search));
     return kNoHandle;
   }
+  lastListed_ = search;
   return reinterpret_cast<Handle>(search);
 }
 
 bool ReadOnlyFiles::findNext(Handle search, FindEntry& entry) {
+  lastListed_ = searchOf(search);
   return nextMatch(*searchOf(search), entry);
 }
 
 void ReadOnlyFiles::findClose(Handle handle) {
   Search* search = searchOf(handle);
+  if (lastListed_ == search) lastListed_ = nullptr;
   if (search->folder != nullptr) closedir(search->folder);
   delete search;
 }
@@ -115,10 +120,22 @@ bool ReadOnlyFiles::exists(const char* path) {
 bool ReadOnlyFiles::isReadable(const char* path) { return access(path, R_OK) == 0; }
 
 Handle ReadOnlyFiles::openForReading(const char* path) {
+  // A file of the folder just listed is reached from that folder's open descriptor: one name to
+  // look up rather than every folder of the path, the same file either way.
+  int folder = AT_FDCWD;
+  const char* name = path;
+  const char* separator = std::strrchr(path, kPathSeparator);
+  const Search* listed = static_cast<const Search*>(lastListed_);
+  if (listed != nullptr && separator != nullptr && separator != path &&
+      std::strncmp(listed->path, path, static_cast<std::size_t>(separator - path)) == 0 &&
+      listed->path[separator - path] == '\0') {
+    folder = dirfd(listed->folder);
+    name = separator + 1;
+  }
   // Only regular files: opening a device or a pipe can block or make the device act.
   struct stat status;
-  if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return kNoHandle;
-  int descriptor = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fstatat(folder, name, &status, 0) != 0 || !S_ISREG(status.st_mode)) return kNoHandle;
+  int descriptor = openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (descriptor < 0) return kNoHandle;
   // The file may have been replaced between the two looks.
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {

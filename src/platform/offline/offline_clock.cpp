@@ -13,4 +13,12 @@ void OfflineClock::sleep(std::uint32_t milliseconds) {
   }
 }
 
+std::uint32_t OfflineClock::ticks() {
+  struct timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  // Wrapping round is part of the contract: callers only subtract readings.
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                                    static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+}
+
 }  // namespace platform::offline

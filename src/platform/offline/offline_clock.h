@@ -8,6 +8,7 @@ namespace platform::offline {
 class OfflineClock : public Clock {
  public:
   void sleep(std::uint32_t milliseconds) override;
+  std::uint32_t ticks() override;
 };
 
 }  // namespace platform::offline

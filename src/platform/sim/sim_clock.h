@@ -15,7 +15,10 @@ class SimClock : public platform::Clock {
     now_ += milliseconds;
     if (duringNextPause_) std::exchange(duringNextPause_, nullptr)();
   }
+  std::uint32_t ticks() override { return static_cast<std::uint32_t>(now_); }
   std::uint64_t now() const { return now_; }
+  // Time that passes while the program works, for tests of what it does at a pace.
+  void advance(std::uint32_t milliseconds) { now_ += milliseconds; }
   // Runs `change` once, in the program's next pause: what another user may do while it waits.
   void duringNextPause(std::function<void()> change) { duringNextPause_ = std::move(change); }
 

@@ -44,6 +44,7 @@ class SimDesktop : public platform::Desktop {
   std::intptr_t sendMessage(platform::WindowHandle window, std::uint32_t id, std::uintptr_t wParam,
                             std::intptr_t lParam) override;
   bool peekMessage(platform::Message& message) override;
+  bool messageWaiting() override { return !queue_.empty(); }
   void translateAndDispatch(const platform::Message& message) override;
   int messageBox(platform::WindowHandle owner, const char* text, const char* caption,
                  std::uint32_t style) override;

@@ -155,8 +155,22 @@ long SimRegistry::openKey(platform::Handle root, const char* subkey, std::uint32
   std::string parentId;
   std::uint32_t parentAccess = 0;
   if (!resolve(root, parentId, parentAccess)) return platform::kErrorInvalidHandle;
+  const std::uint32_t view = access & (platform::kKeyView64 | platform::kKeyView32);
+  if (view != 0 && (!sixtyFourBit_ || view == (platform::kKeyView64 | platform::kKeyView32))) {
+    return platform::kErrorInvalidParameter;
+  }
+  access &= ~view;
+  std::string path = subkey != nullptr ? upper(subkey) : std::string();
+  // The simulated program is a 64-bit one: its own view is the 64-bit one, and only the 32-bit
+  // view leads elsewhere.
+  const std::string software = "SOFTWARE\\";
+  if (view == platform::kKeyView32 && root == platform::kRootLocalMachine &&
+      path.compare(0, software.size(), software) == 0 &&
+      path.compare(software.size(), 12, "WOW6432NODE\\") != 0) {
+    path = software + "WOW6432NODE\\" + path.substr(software.size());
+  }
   std::string id = parentId;
-  if (subkey != nullptr && subkey[0] != '\0') id += "\\" + upper(subkey);
+  if (!path.empty()) id += "\\" + path;
   const Key* found = findKey(id);
   if (found == nullptr) return platform::kErrorFileNotFound;
   if ((access & ~found->granted) != 0) return platform::kErrorAccessDenied;
@@ -200,6 +214,16 @@ long SimRegistry::deleteValue(platform::Handle handle, const char* name) {
   if (faulty(RegistryFault::Delete, id, valueName)) return platform::kErrorAccessDenied;
   key.values.erase(key.values.begin() + (value - key.values.data()));
   return platform::kErrorSuccess;
+}
+
+platform::RegistryViews SimRegistry::views() {
+  platform::RegistryViews views;
+  if (sixtyFourBit_) {
+    views.access[0] = platform::kKeyView64;
+    views.access[1] = platform::kKeyView32;
+    views.count = 2;
+  }
+  return views;
 }
 
 long SimRegistry::closeKey(platform::Handle key) {

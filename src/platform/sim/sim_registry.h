@@ -38,6 +38,11 @@ class SimRegistry : public platform::Registry {
   void restrictAccess(platform::Handle root, const std::string& subkey, std::uint32_t granted);
   void inject(RegistryFault fault, platform::Handle root, const std::string& subkey,
               const std::string& name);
+  // Makes this a 64-bit Windows, whose HKEY_LOCAL_MACHINE\Software has a 32-bit view: keys
+  // opened with kKeyView32 below it are those under Software\Wow6432Node, as a 32-bit
+  // program's values are stored. Without it, opening with either view fails, as on the systems
+  // that have no 64-bit edition.
+  void makeSixtyFourBit() { sixtyFourBit_ = true; }
 
   // Looking at the machine.
   bool hasKey(platform::Handle root, const std::string& subkey) const;
@@ -51,6 +56,7 @@ class SimRegistry : public platform::Registry {
                   std::uint32_t* size) override;
   long deleteValue(platform::Handle key, const char* name) override;
   long closeKey(platform::Handle key) override;
+  platform::RegistryViews views() override;
 
  private:
   struct Value {
@@ -81,6 +87,7 @@ class SimRegistry : public platform::Registry {
   std::map<std::string, Key> keys_;
   std::map<platform::Handle, OpenKey> open_;
   std::set<std::tuple<RegistryFault, std::string, std::string>> faults_;
+  bool sixtyFourBit_ = false;
 };
 
 }  // namespace sim

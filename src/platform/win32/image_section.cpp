@@ -5,6 +5,7 @@
 #include "platform/scoped_handle.h"
 #include "platform/win32/code_page_names.h"
 #include "platform/win32/drive_paths.h"
+#include "platform/win32/file_system_redirection.h"
 #include "platform/win32/native_layer.h"
 #include "platform/win32/open_file_identity.h"
 #include "platform/win32/process_environment.h"
@@ -131,6 +132,9 @@ HANDLE openHeldInPlace(NativeName& name) {
   if (ntFamilyFrom2000()) options |= native::kOpenReparsePoint;
   native::IoStatus status = {};
   HANDLE file = nullptr;
+  // The name the section was mapped under is the real one; a 32-bit program's view must not
+  // turn its system folder into another.
+  RealFileNames realNames;
   if (!native::succeeded(open(&file, FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                               &attributes, &status, FILE_SHARE_READ | FILE_SHARE_WRITE, options))) {
     return nullptr;

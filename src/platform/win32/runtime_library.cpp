@@ -1,6 +1,7 @@
 #include "platform/win32/runtime_library.h"
 
 #include "common/bounded_text.h"
+#include "platform/win32/file_system_redirection.h"
 
 namespace platform::win32 {
 
@@ -15,6 +16,8 @@ HMODULE loadFromSystemFolder(const char* fileName) {
   UINT length = GetSystemDirectoryA(path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
   if (!text::append(path, "\\") || !text::append(path, fileName)) return nullptr;
+  // The system folder as this program's bitness sees it: its own libraries, not the 64-bit ones.
+  RedirectedFileNames redirected;
   return LoadLibraryA(path);
 }
 

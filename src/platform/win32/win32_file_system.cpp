@@ -4,6 +4,7 @@
 
 #include "common/bounded_text.h"
 #include "platform/win32/code_page_names.h"
+#include "platform/win32/file_system_redirection.h"
 #include "platform/win32/native_file_changes.h"
 #include "platform/win32/open_file_identity.h"
 #include "platform/win32/protected_folder.h"
@@ -69,6 +70,9 @@ DWORD capacityOf(std::size_t capacity) {
 
 }  // namespace
 
+// Every call here that names a file does so with RealFileNames: on 64-bit Windows the i686
+// program then sees the system folder as it is, and each file under one name only.
+
 Handle Win32FileSystem::noteOpening(void* opened) {
   if (opened != INVALID_HANDLE_VALUE && opened != nullptr) {
     lastOpenFailure_ = OpenFailure::kNone;
@@ -92,6 +96,7 @@ Handle Win32FileSystem::noteOpening(void* opened) {
 }
 
 Handle Win32FileSystem::findFirst(const char* pattern, FindEntry& entry) {
+  RealFileNames realNames;
   if (!ntFamily()) {
     WIN32_FIND_DATAA data;
     Handle search = noteOpening(FindFirstFileA(pattern, &data));
@@ -127,6 +132,7 @@ void Win32FileSystem::findClose(Handle search) {
 }
 
 bool Win32FileSystem::exists(const char* path) {
+  RealFileNames realNames;
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -137,6 +143,7 @@ bool Win32FileSystem::isReadable(const char* path) { return exists(path); }
 Handle Win32FileSystem::openForReading(const char* path) {
   // Others may go on reading, writing and, where the system knows it, deleting: the check must
   // never be why a file stays.
+  RealFileNames realNames;
   return noteOpening(CreateFileA(path, GENERIC_READ, sharingWithEveryone(), nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -168,12 +175,17 @@ int Win32FileSystem::read(Handle file, void* buffer, int count) {
 void Win32FileSystem::closeFile(Handle file) { closePreservingError(fromSeam(file), CloseHandle); }
 
 bool Win32FileSystem::setAttributes(const char* path, std::uint32_t attributes) {
+  RealFileNames realNames;
   return SetFileAttributesA(path, attributes) != 0;
 }
 
-bool Win32FileSystem::deleteFile(const char* path) { return DeleteFileA(path) != 0; }
+bool Win32FileSystem::deleteFile(const char* path) {
+  RealFileNames realNames;
+  return DeleteFileA(path) != 0;
+}
 
 bool Win32FileSystem::deleteAtRestart(const char* path) {
+  RealFileNames realNames;
   return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
@@ -187,6 +199,7 @@ Handle Win32FileSystem::openForRemoval(const char* path) {
   // is what lies at the name. NT 4.0 has no reparse points and may refuse the flag.
   DWORD flags = FILE_ATTRIBUTE_NORMAL;
   if (ntFamilyFrom2000()) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  RealFileNames realNames;
   HANDLE file = CreateFileA(path, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES,
                             sharingWithEveryone(), nullptr, OPEN_EXISTING, flags, nullptr);
   return noteOpening(unlessFolder(file));
@@ -206,10 +219,12 @@ bool Win32FileSystem::setAttributesOf(Handle file, std::uint32_t attributes) {
 bool Win32FileSystem::deleteOpenFile(Handle file) { return deleteThrough(fromSeam(file)); }
 
 bool Win32FileSystem::moveOpenFile(Handle file, const char* newPath) {
+  RealFileNames realNames;
   return renameThrough(fromSeam(file), newPath);
 }
 
 bool Win32FileSystem::createProtectedFolder(const char* path) {
+  RealFileNames realNames;
   return createAdministratorsOnlyFolder(path);
 }
 
@@ -217,6 +232,7 @@ bool Win32FileSystem::identifyPath(const char* path, FileIdentity& identity) {
   // No right to read or change the file, and shared with everyone: the question disturbs
   // nobody. The 95/98/Me family knows no attribute-only access; it asks for none at all.
   DWORD access = ntFamily() ? FILE_READ_ATTRIBUTES : 0;
+  RealFileNames realNames;
   HANDLE opened = unlessFolder(
       CreateFileA(path, access, sharingWithEveryone(), nullptr, OPEN_EXISTING, 0, nullptr));
   if (opened == INVALID_HANDLE_VALUE) return false;
@@ -228,6 +244,7 @@ bool Win32FileSystem::identifyPath(const char* path, FileIdentity& identity) {
 std::uint32_t Win32FileSystem::driveType(const char* root) { return GetDriveTypeA(root); }
 
 bool Win32FileSystem::shortPathName(const char* path, char* buffer, std::size_t capacity) {
+  RealFileNames realNames;
   return fitted(GetShortPathNameA(path, buffer, capacityOf(capacity)), capacity, buffer);
 }
 

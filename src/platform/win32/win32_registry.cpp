@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/file_system_redirection.h"
+
 namespace platform::win32 {
 namespace {
 
@@ -33,5 +35,14 @@ long Win32Registry::deleteValue(Handle key, const char* name) {
 }
 
 long Win32Registry::closeKey(Handle key) { return RegCloseKey(toKey(key)); }
+
+RegistryViews Win32Registry::views() {
+  RegistryViews views;
+  if (!sixtyFourBitWindows()) return views;
+  views.access[0] = kKeyView64;
+  views.access[1] = kKeyView32;
+  views.count = 2;
+  return views;
+}
 
 }  // namespace platform::win32

@@ -12,6 +12,8 @@ class Win32Registry : public Registry {
                   std::uint32_t* size) override;
   long deleteValue(Handle key, const char* name) override;
   long closeKey(Handle key) override;
+  // Both views on 64-bit Windows, whichever build this is; one elsewhere.
+  RegistryViews views() override;
 };
 
 }  // namespace platform::win32
