@@ -5,13 +5,10 @@
 #include "platform/os.h"
 #include "platform/win32/win32_os.h"
 
-namespace {
-
-CRemovalApp theApp;
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   platform::install(platform::win32::win32Os());
-  return theApp.run();
+  // The application object lives as long as the program runs; made here, it needs no static
+  // constructor.
+  CRemovalApp app;
+  return app.run();
 }

@@ -61,9 +61,10 @@ void writeBytes(Stream stream, const char* bytes, std::size_t length) {
 // error is written at the end of every call.
 struct PendingOutput {
   char bytes[4096];
-  std::size_t used = 0;
+  std::size_t used;
 };
 
+// Zero-filled before the program starts, with no code run for it.
 PendingOutput pending[2];
 
 PendingOutput& pendingFor(Stream stream) { return pending[stream == Stream::kOutput ? 0 : 1]; }
