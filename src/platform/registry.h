@@ -14,6 +14,23 @@ constexpr Handle kRootLocalMachine = 0x80000002;
 constexpr Handle kRootUsers = 0x80000003;
 constexpr Handle kRootPerformanceData = 0x80000004;
 
+// The name the system gives a predefined root ("HKEY_LOCAL_MACHINE", ...), or null for a handle
+// that is no root.
+inline const char* rootName(Handle root) {
+  switch (root) {
+    case kRootCurrentUser:
+      return "HKEY_CURRENT_USER";
+    case kRootLocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case kRootUsers:
+      return "HKEY_USERS";
+    case kRootPerformanceData:
+      return "HKEY_PERFORMANCE_DATA";
+    default:
+      return nullptr;
+  }
+}
+
 // Access rights for opening a key.
 constexpr std::uint32_t kKeyRead = 0x20019;
 constexpr std::uint32_t kKeyAllAccess = 0xF003F;

@@ -8,19 +8,6 @@
 
 namespace {
 
-const char* rootName(platform::Handle root) {
-  switch (root) {
-    case platform::kRootCurrentUser:
-      return "HKEY_CURRENT_USER";
-    case platform::kRootLocalMachine:
-      return "HKEY_LOCAL_MACHINE";
-    case platform::kRootUsers:
-      return "HKEY_USERS";
-    default:
-      return "";
-  }
-}
-
 void writeVersion(json::Writer& writer, const char* name, const FileVersion& version) {
   char text[32];
   text::format(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(version.high >> 16),
@@ -110,7 +97,8 @@ bool writeScanReport(const ReportContext& context, json::Writer& writer) {
             });
   writeList(writer, "registry", record.values, record.valueCount, ScanRecord::kMaxValues,
             [&](const RecordedValue& value) {
-              writer.member("hive", rootName(value.root));
+              const char* root = platform::rootName(value.root);
+              writer.member("hive", root != nullptr ? root : "");
               writer.member("key", value.key);
               writer.member("value", value.value);
             });

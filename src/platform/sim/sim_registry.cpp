@@ -11,21 +11,6 @@ namespace {
 
 constexpr std::uint32_t kKeyQueryValue = 0x0001;
 
-const char* rootName(platform::Handle root) {
-  switch (root) {
-    case platform::kRootCurrentUser:
-      return "HKEY_CURRENT_USER";
-    case platform::kRootLocalMachine:
-      return "HKEY_LOCAL_MACHINE";
-    case platform::kRootUsers:
-      return "HKEY_USERS";
-    case platform::kRootPerformanceData:
-      return "HKEY_PERFORMANCE_DATA";
-    default:
-      return nullptr;
-  }
-}
-
 std::string upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
@@ -47,7 +32,7 @@ SimRegistry::SimRegistry(SimHandles& handles) : handles_(handles) {
 }
 
 std::string SimRegistry::idOf(platform::Handle root, const std::string& subkey) {
-  const char* name = rootName(root);
+  const char* name = platform::rootName(root);
   std::string id = name != nullptr ? name : "?";
   if (!subkey.empty()) id += "\\" + upper(subkey);
   return id;
@@ -138,7 +123,7 @@ std::string SimRegistry::dump() const {
 }
 
 bool SimRegistry::resolve(platform::Handle key, std::string& id, std::uint32_t& access) const {
-  if (rootName(key) != nullptr) {
+  if (platform::rootName(key) != nullptr) {
     id = idOf(key, "");
     access = ~std::uint32_t{0};
     return true;
@@ -227,7 +212,7 @@ platform::RegistryViews SimRegistry::views() {
 }
 
 long SimRegistry::closeKey(platform::Handle key) {
-  if (rootName(key) != nullptr) return platform::kErrorSuccess;
+  if (platform::rootName(key) != nullptr) return platform::kErrorSuccess;
   if (open_.erase(key) == 0) return platform::kErrorInvalidHandle;
   handles_.close(key);
   return platform::kErrorSuccess;
