@@ -12,6 +12,7 @@
 
 #include "specimens/version_image.h"
 #include "windows/window_test_support.h"
+#include "platform/win32/file_system_redirection.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -29,7 +30,7 @@ class StandInRpcRuntime {
   explicit StandInRpcRuntime(std::uint16_t revision)
       : overrides_(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\vandrel-cli.exe\\DllOverrides",
                    "rpcrt4", "builtin") {
-    wintest::RealFileNames realNames;
+    platform::win32::RealFileNames realNames;
     char system[MAX_PATH];
     UINT length = GetSystemDirectoryA(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
@@ -42,7 +43,7 @@ class StandInRpcRuntime {
   }
   ~StandInRpcRuntime() {
     if (!moved_) return;
-    wintest::RealFileNames realNames;
+    platform::win32::RealFileNames realNames;
     DeleteFileA(path_.c_str());
     EXPECT_TRUE(MoveFileExA(aside_.c_str(), path_.c_str(), 0)) << "put back " << path_;
   }

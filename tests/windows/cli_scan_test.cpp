@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/win32/file_system_redirection.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST(CliScan, ACleanPrefixEndsWithTheStatisticsAndCountsEveryFileOfBothTrees) {
   int expected = 0;
   {
     // The system folder as the scan sees it, so that the folder of 32-bit files counts once.
-    wintest::RealFileNames realNames;
+    platform::win32::RealFileNames realNames;
     expected = countRegularFiles(windows) + countRegularFiles(withoutTrailingBackslash(temp));
   }
 

@@ -304,15 +304,4 @@ std::vector<std::string> splitLines(const std::string& text) {
   return lines;
 }
 
-RealFileNames::RealFileNames() {
-  BOOL wow64 = FALSE;
-  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-    turnedOff_ = Wow64DisableWow64FsRedirection(&previous_) != 0;
-  }
-}
-
-RealFileNames::~RealFileNames() {
-  if (turnedOff_) Wow64RevertWow64FsRedirection(previous_);
-}
-
 }  // namespace wintest

@@ -100,19 +100,4 @@ class UnixFolderLink {
 
 std::vector<std::string> splitLines(const std::string& text);
 
-// While it lives, this program names files as the programs under test do: in the i686 lane (a
-// 32-bit program on 64-bit Windows) the system folder is the real one rather than the folder of
-// 32-bit files, which keeps its own name. Changes nothing elsewhere.
-class RealFileNames {
- public:
-  RealFileNames();
-  ~RealFileNames();
-  RealFileNames(const RealFileNames&) = delete;
-  RealFileNames& operator=(const RealFileNames&) = delete;
-
- private:
-  void* previous_ = nullptr;
-  bool turnedOff_ = false;
-};
-
 }  // namespace wintest

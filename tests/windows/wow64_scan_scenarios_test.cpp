@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui_driver/running_program.h"
+#include "platform/win32/file_system_redirection.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -46,7 +47,7 @@ long filesInScope() {
   GetTempPathA(MAX_PATH, temp);
   std::string tempFolder = temp;
   if (!tempFolder.empty() && tempFolder.back() == '\\') tempFolder.pop_back();
-  wintest::RealFileNames realNames;
+  platform::win32::RealFileNames realNames;
   long count = countFiles(windows);
   // The temporary folder lies outside the Windows folder in Wine's prefixes.
   if (tempFolder.compare(0, std::strlen(windows), windows) != 0) count += countFiles(tempFolder);
