@@ -11,16 +11,11 @@
 #include <unordered_map>
 
 #include "common/bounded_text.h"
+#include "platform/offline/hivex_memory.h"
 #include "platform/offline/hive_cells.h"
 
 namespace platform::offline {
 namespace {
-
-struct FreeWithFree {
-  void operator()(void* pointer) const { std::free(pointer); }
-};
-template <typename T>
-using Allocated = std::unique_ptr<T, FreeWithFree>;
 
 std::string descriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 

@@ -6,15 +6,10 @@
 #include <memory>
 
 #include "common/bounded_text.h"
+#include "platform/offline/hivex_memory.h"
 
 namespace platform::offline {
 namespace {
-
-struct FreeWithFree {
-  void operator()(void* pointer) const { std::free(pointer); }
-};
-template <typename T>
-using Allocated = std::unique_ptr<T, FreeWithFree>;
 
 // Data longer than this are kept by Windows in big-data records (on hives of format 1.4 and
 // later), which hivex does not write: such a value is not carried over by a rewrite.
