@@ -363,6 +363,26 @@ TEST_F(MemoryScanTest, AnInnocentImagePathDoesNotEndTheScanBeforeTheFileWalk) {
   EXPECT_GT(scanSession().statistics.filesScanned, 0);
 }
 
+// Whatever order the system lists processes in, a worm ended and removed by the memory scan is
+// no reason to end the program: with an ordinary program listed after it, the scan goes on to
+// the file walk, which finds the worm's other copy.
+TEST_F(MemoryScanTest, AWormEndedInMemoryLetsTheFileWalkRunWhateverIsListedAfterIt) {
+  sim.processes.setWindowsNt(5);
+  platform::ProcessId worm = startWorm();
+  sim.files.addFile(R"(C:\WINDOWS\SYSTEM32\spoolsv.exe)", "MZ another program");
+  sim.processes.start(R"(C:\WINDOWS\SYSTEM32\spoolsv.exe)");
+  const std::string temporaryWorm = R"(C:\WINDOWS\TEMP\worm.exe)";
+  sim.files.addFile(temporaryWorm, specimens::build(2, specimens::Variant::Plain)->bytes);
+
+  EXPECT_NO_THROW(runScan());
+
+  EXPECT_EQ(sim.processes.terminated(), std::vector<platform::ProcessId>{worm});
+  EXPECT_FALSE(sim.files.hasFile(kWorm)) << sim.dump();
+  EXPECT_FALSE(sim.files.hasFile(temporaryWorm)) << sim.dump();
+  EXPECT_EQ(scanSession().statistics.filesInfected, 2);
+  EXPECT_TRUE(sim.desktop.messageBoxes().empty());
+}
+
 // A folder named like the worm's image with another extension is no part of the image's
 // examination: the worm is confirmed, ended and removed.
 TEST_F(MemoryScanTest, AFolderBesideTheImageDoesNotHideTheWorm) {
