@@ -28,6 +28,8 @@ const char kUsage[] =
 const char kCaption[] = "Vandrel Ver 4.0";
 constexpr unsigned kWindowTimeoutMs = 60000;
 constexpr unsigned kScanTimeoutMs = 30 * 60 * 1000;
+// How often the wait for the scan's end looks for a message box over it (a restart offer).
+constexpr unsigned kMessageBoxLookMs = 250;
 
 int fail(const char* what) {
   std::fprintf(stderr, "vandrel-ui: %s\n", what);
@@ -55,11 +57,18 @@ class Flow {
 
   // Waits for the scan to end, declining every restart the program offers meanwhile; false
   // when it did not end in time or the program ended during it (as after a worm found in
-  // memory on the NT family).
+  // memory on the NT family). The driver shares the machine and Wine's server with the scan it
+  // times: the OK button, a cheap look, is looked at every poll, but the search of every window
+  // for a message box only every kMessageBoxLookMs, or the driver's own polling would take as
+  // much of the server as the scan.
   bool waitForScanEnd(HWND scanning, uidriver::RunningProgram& program) {
+    ULONGLONG nextMessageBoxLook = 0;
     return uidriver::waitUntil(
                [&] {
-                 declineRestart();
+                 if (GetTickCount64() >= nextMessageBoxLook) {
+                   declineRestart();
+                   nextMessageBoxLook = GetTickCount64() + kMessageBoxLookMs;
+                 }
                  return uidriver::controlVisible(scanning, IDC_SCAN_OK) || !program.running();
                },
                kScanTimeoutMs) &&
