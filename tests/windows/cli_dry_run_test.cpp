@@ -79,7 +79,7 @@ TEST_P(CliDryRun, ChangesNothingAndPrintsTheLinesOfARealRun) {
   dryLines.erase(dryLines.begin());
   EXPECT_EQ(dryLines, wintest::splitLines(real.output)) << dry.output << "\n---\n" << real.output;
   EXPECT_EQ(dry.exitCode, real.exitCode);
-  EXPECT_TRUE(worm.waitForExit(5000)) << "the real run ends it";
+  EXPECT_TRUE(worm.waitForExit(wintest::kProcessEndTimeoutMs)) << "the real run ends it";
 }
 
 // The 95/98/Me family has no services, and Wine's ToolHelp there does not name the image's

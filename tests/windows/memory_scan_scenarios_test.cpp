@@ -44,7 +44,7 @@ TEST_P(MemoryScanScenario, OnNtTheRunningWormIsEndedAndRemovedBeforeTheFileWalk)
   std::vector<std::string> lines = wintest::splitLines(run.output);
 
   EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
-  EXPECT_TRUE(worm.waitForExit(5000));
+  EXPECT_TRUE(worm.waitForExit(wintest::kProcessEndTimeoutMs));
   EXPECT_EQ(GetFileAttributesA(image.c_str()), INVALID_FILE_ATTRIBUTES);
   ASSERT_GE(lines.size(), 2u) << run.output;
   EXPECT_EQ(lines[0], "System Memory    W32/Blaster.Worm removed") << run.output;
@@ -71,7 +71,7 @@ TEST(MemoryScanScenarioOn98, TheFileWalkEndsAndDeletesTheRunningWorm) {
   std::vector<std::string> lines = wintest::splitLines(run.output);
 
   EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
-  EXPECT_TRUE(worm.waitForExit(5000));
+  EXPECT_TRUE(worm.waitForExit(wintest::kProcessEndTimeoutMs));
   EXPECT_EQ(GetFileAttributesA(image.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(lineEnding(lines, "System Memory    W32/Blaster.Worm removed"), -1) << run.output;
   std::string folder = scratch.path().substr(scratch.path().find_last_of('\\'));

@@ -90,7 +90,7 @@ TEST_F(RemedyScenario, On98TheRunningWormIsEndedByNameAndDeleted) {
       << ::testing::PrintToString(lines);
   EXPECT_TRUE(contains(lines, guarded + "     W32/Blaster.Worm deleted"))
       << ::testing::PrintToString(lines);
-  EXPECT_TRUE(worm.waitForExit(5000));
+  EXPECT_TRUE(worm.waitForExit(wintest::kProcessEndTimeoutMs));
   EXPECT_FALSE(exists(running));
   EXPECT_FALSE(exists(guarded));
   EXPECT_TRUE(contains(lines, "restartRequired=0"));

@@ -8,8 +8,11 @@
 namespace wintest {
 namespace {
 
-// Enough files that the walk of the temporary folder takes a few seconds under Wine.
-constexpr int kSlowScanFiles = 4000;
+// Enough files that the walk of the temporary folder takes several seconds under Wine: the tests
+// that interrupt the walk need it still running when their Cancel or Escape arrives, and the
+// system promises no time for that. At 4,000 files the walk had become short enough (under two
+// seconds) for a stalled driver to miss it.
+constexpr int kSlowScanFiles = 8000;
 
 int scannedCountIn(const std::string& line) {
   const std::string head = "Total files scanned\t\t:  ";

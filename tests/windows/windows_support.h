@@ -29,6 +29,11 @@ bool writeFile(const std::string& path, const std::string& bytes, unsigned attri
 // Removes a folder tree, clearing read-only attributes on the way.
 void removeTree(const std::string& path);
 
+// How long a process that a program of ours ended may take to be gone. The system ends a process
+// asynchronously and promises no time; the wait returns as soon as it has gone, so the bound is
+// generous rather than tight.
+constexpr unsigned kProcessEndTimeoutMs = 30000;
+
 struct ProgramRun {
   int exitCode = -1;
   std::string output;  // standard output

@@ -85,7 +85,7 @@ TEST_P(Wow64ScanScenario, AWormRunningFromTheFolderOf32BitFilesIsFoundOnceAndIts
   std::vector<std::string> lines = wintest::splitLines(run.output);
 
   EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
-  EXPECT_TRUE(worm.waitForExit(5000));
+  EXPECT_TRUE(worm.waitForExit(wintest::kProcessEndTimeoutMs));
   EXPECT_EQ(GetFileAttributesA(image.c_str()), INVALID_FILE_ATTRIBUTES);
   long naming = std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
     return line.find(name) != std::string::npos;

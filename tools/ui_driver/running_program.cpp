@@ -4,7 +4,7 @@ namespace uidriver {
 namespace {
 
 // A program still running at the end is ended; it is given this long to go.
-constexpr DWORD kEndTimeoutMs = 5000;
+constexpr DWORD kEndTimeoutMs = 30000;
 
 }  // namespace
 
