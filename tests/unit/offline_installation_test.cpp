@@ -168,12 +168,15 @@ TEST(OfflineInstallation, EachUsersEnvironmentNamesMoreTemporaryFolders) {
   Installation found = find(tree);
   ASSERT_EQ(found.users.size(), 2u);
   EXPECT_EQ(found.users[0].environmentTemp, std::vector<std::string>{R"(Scratch\alice)"});
-  // A folder that is not there holds nothing to walk; one on another drive is not followed.
+  // Neither a folder that is not there (Windows may know it by a name the mount does not show)
+  // nor one on another drive is walked: both are named.
   EXPECT_EQ(found.users[1].environmentTemp, std::vector<std::string>{});
-  ASSERT_EQ(found.notes.size(), 1u) << lines(found.notes);
-  EXPECT_EQ(found.notes[0],
-            R"(C:\Users\bob\NTUSER.DAT: Environment\TMP ("E:\Temp") is not walked: )"
-            "it is on drive E:, not on the installation's drive C:");
+  EXPECT_EQ(found.notes,
+            (std::vector<std::string>{
+                R"(C:\Users\bob\NTUSER.DAT: Environment\TEMP ("%USERPROFILE%\Gone"): )"
+                R"(C:\Users\bob\Gone: not found; not walked)",
+                R"(C:\Users\bob\NTUSER.DAT: Environment\TMP ("E:\Temp") is not walked: )"
+                "it is on drive E:, not on the installation's drive C:"}));
 }
 
 TEST(OfflineInstallation, AListedProfileThatCannotBeReachedIsNamedAsUnreachable) {
@@ -301,6 +304,15 @@ TEST(OfflineInstallation, NamesWithATwinAreNotTakenAsPartsOfTheInstallation) {
               std::vector<std::string>{R"(C:\Documents and Settings\alice\NTUSER.DAT: more than )"
                                        "one entry has that name in some letter case, so neither is "
                                        "used as the user's registry hive"});
+  }
+  {
+    InstallationTree tree(Layout::kXp);
+    tree.addFile(tree.configFolder() + "\\default", tree.fileBytes(tree.defaultHive()));
+    Installation found = find(tree);
+    EXPECT_EQ(found.defaultHive, "");
+    EXPECT_TRUE(saysAll(found.unreachable, {R"(C:\WINDOWS\system32\config\DEFAULT: more than one)",
+                                            ".Default is not cleaned"}))
+        << lines(found.unreachable);
   }
   {
     InstallationTree tree(Layout::kXp);

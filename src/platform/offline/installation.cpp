@@ -29,6 +29,7 @@ struct Candidate {
   std::string configFolder;
   std::string softwareHive, systemHive, defaultHive;
   std::unique_ptr<HiveFile> software, system;
+  std::string defaultProblem;  // why DEFAULT is not taken, when it is there but cannot be
   // Why it is not one, when it holds some of an installation; empty when it holds none.
   std::string setAside;
 };
@@ -86,7 +87,7 @@ void examine(RootedTree& tree, HiveSandbox& sandbox, Candidate& candidate) {
       candidate.configFolder = config;
       candidate.softwareHive = software;
       candidate.systemHive = system;
-      candidate.defaultHive = hiveOnDisk(tree, config, "DEFAULT", why);
+      candidate.defaultHive = hiveOnDisk(tree, config, "DEFAULT", candidate.defaultProblem);
       return;
     }
   } else if (error == TreeError::kAmbiguous) {
@@ -183,6 +184,9 @@ void takeNtFamily(RootedTree& tree, HiveSandbox& sandbox, Candidate& chosen, Ins
   found.softwareHive = chosen.softwareHive;
   found.systemHive = chosen.systemHive;
   found.defaultHive = chosen.defaultHive;
+  if (!chosen.defaultProblem.empty()) {
+    found.unreachable.push_back(chosen.defaultProblem + ", so HKEY_USERS\\.Default is not cleaned");
+  }
   ScopeBuilder scope(tree, sandbox, found);
   scope.learnVariables(*chosen.software);
   scope.addWindowsTemp();

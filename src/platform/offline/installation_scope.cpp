@@ -228,11 +228,13 @@ void ScopeBuilder::environmentTemp(UserProfile& user, HiveFile& hive, const char
       !relativeToSystemDrive(expanded, relative, why)) {
     note(where + " (\"" + stored + "\") is not walked: " + why);
   } else if (!resolveWithoutTwins(tree_, "", relative, EntryKind::kFolder, onDisk, error, at)) {
-    // A temporary folder that is not there holds nothing to walk.
+    // Named even when it is simply not there: Windows may reach it by a name this mount does
+    // not show (a short name such as DOCUME~1, a letter case beyond ASCII).
     if (error == TreeError::kAmbiguous) {
       unreachable(where + ": " + twinProblem(at) + "; it is not walked");
-    } else if (error != TreeError::kNotFound) {
-      note(where + ": " + displayPath(at) + ": " + describe(error) + "; not walked");
+    } else {
+      note(where + " (\"" + stored + "\"): " + displayPath(at) + ": " + describe(error) +
+           "; not walked");
     }
   } else if (takeTemp(onDisk)) {
     user.environmentTemp.push_back(onDisk);
