@@ -634,6 +634,27 @@ TEST_F(RescueXpTest, NamesWithATwinAreNamedAndTheDecoyIsNotCleaned) {
   }
 }
 
+// In the walk two names that differ only in letter case are two files (or folders), and both are
+// examined: only parts of the installation are refused for a twin.
+TEST_F(RescueXpTest, TwinsInTheWalkAreTwoFilesAndBothAreExamined) {
+  Infection infection = offline_test::plantInfection(tree);
+  const PlantedFile& worm = infection.inScope.front();
+  std::string system32 = worm.path.substr(0, worm.path.rfind('\\'));
+  tree.addFile(system32 + "\\MSBLAST.EXE", worm.bytes);
+  tree.addFile(system32 + "\\DRIVERS\\worm.exe", worm.bytes);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 1) << run.errors;
+  for (const std::string& path :
+       {worm.path, system32 + "\\MSBLAST.EXE", system32 + "\\DRIVERS\\worm.exe"}) {
+    EXPECT_FALSE(exists(tree, path)) << path;
+  }
+  std::string infected =
+      "Total files infected\t\t:  " + std::to_string(infection.inScope.size() + 2);
+  EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), infected), run.lines.end());
+}
+
 TEST(RescueNineXTest, FilesAreCleanedAndTheRegistryIsReportedNotCleaned) {
   InstallationTree tree(Layout::kNineX, {});
   Infection infection = offline_test::plantInfection(tree);
