@@ -118,6 +118,11 @@ std::vector<Candidate> rootCandidates(RootedTree& tree, HiveSandbox& sandbox, In
       if (text::equalsIgnoringCase(entry.name, name)) byName[name].push_back(entry);
     }
   }
+  // A listing that failed on the way may have missed a candidate: nothing is chosen then.
+  if (errno != 0) {
+    found.problem = std::string("the root cannot be listed (") + std::strerror(errno) + ")";
+    return candidates;
+  }
   for (auto& [name, entries] : byName) {
     for (const TreeEntry& one : entries) {
       if (one.kind == EntryKind::kLink) {
@@ -229,6 +234,8 @@ Installation findInstallation(RootedTree& tree, const FindOptions& options) {
       found.problem = found.candidates.empty()
                           ? "no Windows folder (WINDOWS or WINNT) with a registry under the root"
                           : "its Windows folder's name has a twin that differs only in letter case";
+      // --windows cannot name either twin: one of them must be renamed first.
+      found.candidates.clear();
       return found;
     }
     found.candidates.clear();

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <vector>
 
@@ -86,7 +88,7 @@ void ScopeBuilder::addProfileFolder(const std::string& folder, const std::string
   auto known = profiles_.find({identity.device, identity.inode});
   if (known != profiles_.end()) {
     // Met again (listed, then laid out; or listed twice): the one profile.
-    if (known->second < found_.users.size() && found_.users[known->second].listedAs.empty()) {
+    if (known->second != kNoPlace && found_.users[known->second].listedAs.empty()) {
       found_.users[known->second].listedAs = listedAs;
     }
     return;
@@ -95,9 +97,10 @@ void ScopeBuilder::addProfileFolder(const std::string& folder, const std::string
     ++profilesBeyondLimit_;
     return;
   }
-  // A folder that turns out to be no profile keeps a place past the end: met again, it is
+  // A folder that turns out to be no profile has no place among the users: met again, it is
   // passed over again.
-  profiles_[{identity.device, identity.inode}] = found_.users.size();
+  std::size_t& place = profiles_[{identity.device, identity.inode}];
+  place = kNoPlace;
   UserProfile profile;
   profile.folder = folder;
   profile.listedAs = listedAs;
@@ -123,6 +126,7 @@ void ScopeBuilder::addProfileFolder(const std::string& folder, const std::string
     }
   }
   if (!listedAs.empty() || !profile.hiveName.empty() || !profile.tempFolder.empty()) {
+    place = found_.users.size();
     found_.users.push_back(profile);
   }
 }
@@ -170,9 +174,13 @@ void ScopeBuilder::addListedProfiles(HiveFile& software) {
 
 void ScopeBuilder::profilesIn(const std::string& profilesFolder) {
   ScopedFd folder = tree_.openFolder(profilesFolder.c_str());
-  if (!folder) return;
   FolderListing listing;
-  if (!listing.open(folder.get())) return;
+  if (!folder || !listing.open(folder.get())) {
+    std::string why = folder ? std::strerror(errno) : describe(tree_.error());
+    note(displayPath(profilesFolder) + ": cannot be listed (" + why +
+         "); the profiles in it are not found");
+    return;
+  }
   std::vector<std::string> names;
   TreeEntry entry;
   while (listing.next(entry)) {
@@ -182,6 +190,10 @@ void ScopeBuilder::profilesIn(const std::string& profilesFolder) {
     } else if (entry.kind == EntryKind::kFolder) {
       names.push_back(entry.name);
     }
+  }
+  if (errno != 0) {
+    note(displayPath(profilesFolder) + ": cannot be listed to its end (" + std::strerror(errno) +
+         "); profiles in it may not be found");
   }
   // One order whatever the file system's, so that runs and their lines repeat.
   std::sort(names.begin(), names.end());

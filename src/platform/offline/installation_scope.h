@@ -43,6 +43,7 @@ class ScopeBuilder {
 
  private:
   using Identity = std::pair<dev_t, ino_t>;
+  static constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
 
   void addProfileFolder(const std::string& folder, const std::string& listedAs);
   // Adds the temporary folder `folder` (on disk) unless it is walked already; false then.
