@@ -138,18 +138,23 @@ TEST(OfflineInstallation, ProfilesComeFromProfileListAndTheLayoutEachFolderOnce)
   // Listed twice under different spellings: one profile.
   tree.listProfile("S-1-5-21-1004336348-1177238915-682003330-1003.bak",
                    R"(C:\DOCUMENTS AND SETTINGS\ALICE)");
+  // Stored as UTF-16, spelt in UTF-8 on the mount.
+  tree.addFolder("Data\\Zo\xC3\xAB\\Local Settings\\Temp");
+  tree.listProfile("S-1-5-21-78", "C:\\Data\\Zo\xEB");
   // Laid out, not listed.
   tree.addFolder(R"(Documents and Settings\dave\Local Settings\Temp)");
 
   Installation found = find(tree);
   ASSERT_EQ(found.kind, InstallationKind::kNtFamily) << found.problem;
-  EXPECT_EQ(folders(found), (std::vector<std::string>{
-                                R"(Documents and Settings\alice)", R"(Documents and Settings\bob)",
-                                R"(Data\Profiles\carol)", R"(Documents and Settings\dave)"}));
+  EXPECT_EQ(folders(found),
+            (std::vector<std::string>{R"(Documents and Settings\alice)",
+                                      R"(Documents and Settings\bob)", R"(Data\Profiles\carol)",
+                                      "Data\\Zo\xC3\xAB", R"(Documents and Settings\dave)"}));
   EXPECT_EQ(found.users[0].listedAs, InstallationTree::sidOf(0));
   EXPECT_EQ(found.users[2].hiveName, "NTUSER.DAT");
   EXPECT_EQ(found.users[2].listedAs, "S-1-5-21-77");
-  EXPECT_EQ(found.users[3].listedAs, "");
+  EXPECT_EQ(found.users[3].tempFolder, "Data\\Zo\xC3\xAB\\Local Settings\\Temp");
+  EXPECT_EQ(found.users[4].listedAs, "");
   // Each user's TEMP and TMP name the layout's temporary folder: walked once.
   for (const auto& user : found.users) EXPECT_TRUE(user.environmentTemp.empty()) << user.folder;
   EXPECT_EQ(found.unreachable, std::vector<std::string>{});
