@@ -192,6 +192,8 @@ TEST(OfflineInstallation, AListedProfileThatCannotBeReachedIsNamedAsUnreachable)
   tree.listProfile("S-1-5-21-12", R"(%SystemDrive%\Documents and Settings\mallory)");
   tree.listProfile("S-1-5-21-13", R"(%ROAMING%\erin)");
   tree.listProfile("S-1-5-21-14", R"(C:\Documents and Settings\..\..\etc)");
+  // An absurd path is named, not repeated whole.
+  tree.listProfile("S-1-5-21-16", "%" + std::string(6000, 'V') + "%\\" + std::string(9000, 'p'));
   tree.editHive(tree.softwareHive(), [](hive_h* hive) {
     offline_test::setDword(hive, R"(Microsoft\Windows NT\CurrentVersion\ProfileList\S-1-5-21-15)",
                            "ProfileImagePath", 7);
@@ -201,7 +203,9 @@ TEST(OfflineInstallation, AListedProfileThatCannotBeReachedIsNamedAsUnreachable)
   ASSERT_EQ(found.kind, InstallationKind::kNtFamily) << found.problem;
   EXPECT_EQ(folders(found), (std::vector<std::string>{R"(Documents and Settings\alice)",
                                                       R"(Documents and Settings\bob)"}));
-  ASSERT_EQ(found.unreachable.size(), 6u) << lines(found.unreachable);
+  ASSERT_EQ(found.unreachable.size(), 7u) << lines(found.unreachable);
+  for (const std::string& text : found.unreachable) EXPECT_LT(text.size(), 1000u) << text;
+  EXPECT_TRUE(saysAll(found.unreachable, {"S-1-5-21-16", "VVV...%"}));
   EXPECT_TRUE(saysAll(found.unreachable,
                       {"S-1-5-21-10", R"(C:\Documents and Settings\carol)", "not found"}));
   EXPECT_TRUE(saysAll(found.unreachable, {"S-1-5-21-11", "on drive D:"}));

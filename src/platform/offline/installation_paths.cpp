@@ -47,6 +47,10 @@ bool acceptableComponent(const std::string& component, std::string& why) {
 
 }  // namespace
 
+std::string shortened(const std::string& text, std::size_t most) {
+  return text.size() <= most ? text : text.substr(0, most) + "...";
+}
+
 bool expandVariables(const std::string& text, const Variables& variables, std::string& expanded,
                      std::string& why) {
   expanded.clear();
@@ -62,7 +66,7 @@ bool expandVariables(const std::string& text, const Variables& variables, std::s
     std::string name = text.substr(open + 1, close - open - 1);
     const std::string* value = name.empty() ? nullptr : lookUp(variables, name);
     if (value == nullptr) {
-      why = "it uses %" + name + "%, which the installation does not say";
+      why = "it uses %" + shortened(name, 64) + "%, which the installation does not say";
       return false;
     }
     expanded += *value;

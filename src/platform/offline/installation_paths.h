@@ -41,6 +41,10 @@ bool resolveWithoutTwins(RootedTree& tree, const std::string& base, const std::s
                          EntryKind wanted, std::string& onDisk, TreeError& error,
                          std::string& where);
 
+// `text` as a message quotes it: whole when it is short, else its first `most` bytes and "...",
+// so that a hostile value of 32 KiB does not become a line of 32 KiB.
+std::string shortened(const std::string& text, std::size_t most = 300);
+
 // The device and inode of the folder `relative` (spelt as on disk), so that one folder reached
 // by two paths is taken once. False when it cannot be opened.
 bool folderIdentity(RootedTree& tree, const std::string& relative, FileIdentity& identity);

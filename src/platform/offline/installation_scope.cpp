@@ -162,10 +162,11 @@ void ScopeBuilder::addListedProfiles(HiveFile& software) {
       unreachable(where + ": its ProfileImagePath cannot be read (" + why + ")");
     } else if (!expandVariables(stored, variables_, expanded, why) ||
                !relativeToSystemDrive(expanded, relative, why)) {
-      unreachable(where + ": the profile at \"" + stored + "\" is not followed: " + why);
+      unreachable(where + ": the profile at \"" + shortened(stored) + "\" is not followed: " + why);
     } else if (!resolveWithoutTwins(tree_, "", relative, EntryKind::kFolder, onDisk, error, at)) {
-      unreachable(where + ": the profile " + displayPath(relative) + " cannot be reached (" +
-                  displayPath(at) + ": " + describe(error) + ")");
+      unreachable(where + ": the profile " + shortened(displayPath(relative)) +
+                  " cannot be reached (" + shortened(displayPath(at)) + ": " + describe(error) +
+                  ")");
     } else {
       addProfileFolder(onDisk, key);
     }
@@ -238,15 +239,15 @@ void ScopeBuilder::environmentTemp(UserProfile& user, HiveFile& hive, const char
   TreeError error;
   if (!expandVariables(stored, variables, expanded, why) ||
       !relativeToSystemDrive(expanded, relative, why)) {
-    note(where + " (\"" + stored + "\") is not walked: " + why);
+    note(where + " (\"" + shortened(stored) + "\") is not walked: " + why);
   } else if (!resolveWithoutTwins(tree_, "", relative, EntryKind::kFolder, onDisk, error, at)) {
     // Named even when it is simply not there: Windows may reach it by a name this mount does
     // not show (a short name such as DOCUME~1, a letter case beyond ASCII).
     if (error == TreeError::kAmbiguous) {
-      unreachable(where + ": " + twinProblem(at) + "; it is not walked");
+      unreachable(where + ": " + twinProblem(shortened(at)) + "; it is not walked");
     } else {
-      note(where + " (\"" + stored + "\"): " + displayPath(at) + ": " + describe(error) +
-           "; not walked");
+      note(where + " (\"" + shortened(stored) + "\"): " + shortened(displayPath(at)) + ": " +
+           describe(error) + "; not walked");
     }
   } else if (takeTemp(onDisk)) {
     user.environmentTemp.push_back(onDisk);
