@@ -231,6 +231,24 @@ TEST(OfflineInstallation, AProfileListBeyondItsBoundIsReadInPartAndTheRestNamed)
       << lines(found.unreachable);
 }
 
+TEST(OfflineInstallation, AProfileListThatCannotBeReadIsNamedAndTheLayoutStillServes) {
+  InstallationTree tree(Layout::kXp);
+  std::string software = tree.fileBytes(tree.softwareHive());
+  std::size_t list =
+      offline_test::keyOffset(software, R"(Microsoft\Windows NT\CurrentVersion\ProfileList)");
+  ASSERT_NE(list, 0u);
+  offline_test::setField32(software, list + offline_test::kKeySubkeyList, 0x7FFFFFF0);
+  tree.addFile(tree.softwareHive(), software);
+
+  Installation found = find(tree);
+  ASSERT_EQ(found.kind, InstallationKind::kNtFamily) << found.problem;
+  EXPECT_EQ(folders(found), (std::vector<std::string>{R"(Documents and Settings\alice)",
+                                                      R"(Documents and Settings\bob)"}));
+  EXPECT_TRUE(saysAll(found.unreachable,
+                      {R"(C:\WINDOWS\system32\config\SOFTWARE: its ProfileList cannot be read)"}))
+      << lines(found.unreachable);
+}
+
 TEST(OfflineInstallation, TheCurrentControlSetIsTheOneSelectNames) {
   InstallationTree tree(Layout::kXp, {"alice"}, 3);
   tree.editHive(tree.systemHive(),
