@@ -68,6 +68,7 @@ std::vector<std::string> walkPatterns(const Installation& installation) {
   if (!installation.windowsTemp.empty()) temporary.push_back(installation.windowsTemp);
   for (const UserProfile& user : installation.users) {
     if (!user.tempFolder.empty()) temporary.push_back(user.tempFolder);
+    for (const std::string& folder : user.environmentTemp) temporary.push_back(folder);
   }
   for (const std::string& folder : temporary) {
     patterns.push_back(displayPath(folder) + "\\\\*.*");
@@ -163,16 +164,60 @@ void sayWhatADryRunWouldChange(const InstallationHives& hives, std::FILE* errors
   }
 }
 
+// What was looked at under the root and is not the installation: said, no part of the scope.
+void sayWhatWasSetAside(const Installation& installation, std::FILE* errors) {
+  for (const std::string& aside : installation.setAside)
+    say(errors, "set aside: %s", aside.c_str());
+}
+
+void sayCurrentControlSet(const Installation& installation, std::FILE* errors) {
+  if (installation.kind != InstallationKind::kNtFamily || installation.systemHive.empty()) return;
+  std::string system = displayPath(installation.configFolder + "\\" + installation.systemHive);
+  if (!installation.currentControlSet.empty()) {
+    say(errors, "%s: the current control set is %s; every control set is cleaned", system.c_str(),
+        installation.currentControlSet.c_str());
+  } else {
+    say(errors,
+        "%s: which control set is current cannot be told (%s); every control set is cleaned",
+        system.c_str(), installation.currentControlSetProblem.c_str());
+  }
+}
+
+// Why nothing was done with the root: what stood in the way, and what it found on the way.
+int refuseRoot(const RescueOptions& options, const Installation& installation, std::FILE* errors) {
+  sayWhatWasSetAside(installation, errors);
+  for (const std::string& note : installation.notes) say(errors, "passed over: %s", note.c_str());
+  for (const std::string& part : installation.unreachable) say(errors, "%s", part.c_str());
+  say(errors, "%s: not a Windows installation (%s); nothing was done", options.root.c_str(),
+      installation.problem.c_str());
+  if (!installation.candidates.empty()) {
+    for (const std::string& candidate : installation.candidates) {
+      say(errors, "could be the Windows folder: %s", candidate.c_str());
+    }
+    say(errors,
+        "name the one to clean with --windows PATH (relative to the root, e.g. "
+        "--windows WINNT)");
+  }
+  return kExitCouldNotRun;
+}
+
 // Runs the scan over an installation found and checked; returns the exit status.
 int rescueInstallation(RootedTree& tree, const Installation& installation,
                        const RescueOptions& options, const RescueSystem& system, std::FILE* output,
                        std::FILE* errors) {
   std::time_t started = std::time(nullptr);
   bool somethingNotCleaned = false;
+  sayWhatWasSetAside(installation, errors);
   for (const std::string& note : installation.notes) {
     say(errors, "passed over: %s", note.c_str());
     recordNotExamined(note.c_str(), "passed over");
   }
+  for (const std::string& part : installation.unreachable) {
+    say(errors, "not cleaned: %s", part.c_str());
+    recordNotExamined(part.c_str(), "not cleaned");
+    somethingNotCleaned = true;
+  }
+  sayCurrentControlSet(installation, errors);
 
   InstallationHives hives;
   hives.sandbox().settings = system.sandbox;
@@ -271,11 +316,12 @@ int runRescue(const std::vector<std::string>& arguments, std::FILE* output, std:
         options.root.c_str());
     return kExitCouldNotRun;
   }
-  Installation installation = findInstallation(tree);
+  FindOptions find;
+  find.windowsFolder = options.windowsFolder;
+  find.sandbox = system.sandbox;
+  Installation installation = findInstallation(tree, find);
   if (installation.kind == InstallationKind::kNotWindows) {
-    say(errors, "%s: not a Windows installation (%s); nothing was done", options.root.c_str(),
-        installation.problem.c_str());
-    return kExitCouldNotRun;
+    return refuseRoot(options, installation, errors);
   }
   return rescueInstallation(tree, installation, options, system, output, errors);
 }

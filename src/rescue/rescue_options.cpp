@@ -1,14 +1,17 @@
 #include "rescue/rescue_options.h"
 
 const char kRescueUsage[] =
-    "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] [--report FILE] ROOT\n"
+    "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] [--report FILE]\n"
+    "                      [--windows PATH] ROOT\n"
     "\n"
     "Removes the W32/Blaster.Worm family from a Windows installation that is not running:\n"
     "ROOT is its system drive, mounted read-write on this Linux system (an NTFS partition\n"
     "mounted with ntfs-3g, say). The installation is seen as drive C:. Its Windows folder\n"
-    "(WINDOWS or WINNT, in any letter case) is walked, then its Temp folder and each user's\n"
-    "temporary folder (Local Settings\\Temp, or AppData\\Local\\Temp), as Vandrel walks them on\n"
-    "Windows: every file is counted and examined, and every worm file is deleted. For each\n"
+    "(WINDOWS or WINNT, in any letter case, whose SOFTWARE and SYSTEM hives read as sound)\n"
+    "is walked, then its Temp folder and each user's temporary folders (Local Settings\\Temp\n"
+    "or AppData\\Local\\Temp, and the folders the user's TEMP and TMP name), as Vandrel walks\n"
+    "them on Windows: every file is counted and examined, and every worm file is deleted. The\n"
+    "users are those its ProfileList names and those its profile folders hold. For each\n"
     "variant found, the worm's start-up values and services are removed from the registry\n"
     "hives: SOFTWARE, SYSTEM (every control set) and DEFAULT of the machine and every user's\n"
     "NTUSER.DAT. Nothing runs offline: there is no memory scan and no restart.\n"
@@ -19,7 +22,9 @@ const char kRescueUsage[] =
     "name and its name still leads to the file examined. Hives are changed in memory and\n"
     "written at the end, each to a new file beside it that then takes its name; a hive that\n"
     "cannot be read safely is left untouched and named. On Windows 95/98/Me installations\n"
-    "the files are cleaned and the registry is not.\n"
+    "the files are cleaned and the registry is not. A name with a twin differing only in\n"
+    "letter case (\"windows\" beside \"WINDOWS\", \"ntuser.dat\" beside \"NTUSER.DAT\") is\n"
+    "never taken as part of the installation: it is named instead.\n"
     "\n"
     "  --dry-run    change nothing; print what would be deleted and removed, with the\n"
     "               counts a real run would give\n"
@@ -28,13 +33,18 @@ const char kRescueUsage[] =
     "  --report FILE\n"
     "               also write the scan's report to FILE as one JSON document, through a\n"
     "               new file beside it that then takes its name\n"
+    "  --windows PATH\n"
+    "               the installation's Windows folder, relative to ROOT (e.g. WINNT): needed\n"
+    "               when more than one folder under ROOT could be it\n"
     "  --help       show this text\n"
     "\n"
     "Exit status (the first that applies, in this order: 3, 2, 5, 4, 1, 0):\n"
-    "  3  nothing was done: ROOT is missing, not a Windows installation, or mounted read-only\n"
-    "     (--dry-run runs on a read-only mount), or the command line is wrong\n"
+    "  3  nothing was done: ROOT is missing, not a Windows installation, holds more than one\n"
+    "     (they are listed; choose with --windows), or is mounted read-only (--dry-run runs\n"
+    "     on a read-only mount), or the command line is wrong\n"
     "  2  a file could not be deleted, or something was not cleaned: a hive that could not be\n"
-    "     opened or written, a Windows 95/98/Me registry, an interrupted run\n"
+    "     opened or written, a profile the installation lists that cannot be reached, a name\n"
+    "     with a twin, a Windows 95/98/Me registry, an interrupted run\n"
     "  5  the scan ran, but the --report FILE could not be written\n"
     "  4  not everything in scope was examined: a folder that could not be listed, a file\n"
     "     that could not be opened, a path too long, a link or reparse point (never followed);\n"
@@ -61,6 +71,12 @@ bool parseRescueOptions(const std::vector<std::string>& arguments, RescueOptions
         return false;
       }
       options.reportPath = arguments[++i];
+    } else if (argument == "--windows") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        problem = "--windows needs a PATH";
+        return false;
+      }
+      options.windowsFolder = arguments[++i];
     } else if (argument == "--dry-run") {
       options.dryRun = true;
     } else if (argument == "--backup") {

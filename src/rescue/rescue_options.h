@@ -1,4 +1,5 @@
-// The command line of vandrel-rescue: [--dry-run] [--backup|--no-backup] [--report FILE] ROOT.
+// The command line of vandrel-rescue:
+// [--dry-run] [--backup|--no-backup] [--report FILE] [--windows PATH] ROOT.
 #pragma once
 
 #include <string>
@@ -12,6 +13,8 @@ struct RescueOptions {
   bool help = false;
   // Where to write the report; empty for none.
   std::string reportPath;
+  // The installation's Windows folder, relative to ROOT; empty to find it.
+  std::string windowsFolder;
 };
 
 // Reads the arguments (the program's name left out). False with `problem` saying why when they

@@ -1,9 +1,10 @@
 // Fuzz target: arbitrary bytes as a registry hive, through the work the rescue's editor child
 // does on one (platform/offline/hive_editor.h), in this process: hivex opens it, the cleanup's
-// look-ups, value removals and service deletions (each after the checks of hive_cells.h), the
-// hive written out, and the verifier's comparison of the result with the original. The base
-// block's checksum, sequence numbers, type and length are mended first, as the rescue's header
-// checks would refuse the hive otherwise; whatever those checks still refuse is not read.
+// look-ups, value removals and service deletions, the reads of the installation's settings (each
+// after the checks of hive_cells.h), the hive written out, and the verifier's comparison of the
+// result with the original. The base block's checksum, sequence numbers, type and length are mended
+// first, as the rescue's header checks would refuse the hive otherwise; whatever those checks still
+// refuse is not read.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -76,6 +77,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       platform::offline::ValueRemoval::kRemoved) {
     removals.values.push_back({run, "windows auto update"});
   }
+  // What the rescue reads of the installation's settings.
+  const std::vector<std::string> profiles = {"Microsoft", "Windows NT", "CurrentVersion",
+                                             "ProfileList"};
+  std::vector<std::string> names;
+  std::uint32_t total = 0;
+  editor->subkeyNames(profiles, 16, names, total, why);
+  std::string text;
+  editor->queryText(profiles, "ProfilesDirectory", 65536, type, text, why);
+  editor->queryText({"Environment"}, "TEMP", 65536, type, text, why);
   for (const char* service : {"RpcTftpd", "WksPatch"}) {
     editor->serviceKeyCount(service);
     std::string imagePath;

@@ -1,6 +1,7 @@
 // hive_edit_seeds FOLDER: writes hives built in code (the empty hive of tests/offline, filled
 // through hivex) as seeds for the hive-editing fuzz target: an empty hive, a SOFTWARE hive with
-// the worm's Run value beside others, and a SYSTEM hive with the worm's services beside Tcpip.
+// the worm's Run value beside others and a ProfileList, a user's hive with its Environment, and a
+// SYSTEM hive with the worm's services beside Tcpip.
 #include <hivex.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -75,26 +76,37 @@ int main(int argc, char** argv) {
   }
   std::string folder = argv[1];
   const char* run = R"(Microsoft\Windows\CurrentVersion\Run)";
-  bool ok = writeSeed(folder + "/empty", [](hive_h*) { return true; }) &&
-            writeSeed(folder + "/software",
-                      [&](hive_h* h) {
-                        return setValue(h, run, "windows auto update", 1, wide("msblast.exe")) &&
-                               setValue(h, run, "Sound Mixer", 1, wide("mixer.exe")) &&
-                               setValue(h, run, "Count", 4, std::string("\1\0\0\0", 4));
-                      }) &&
-            writeSeed(folder + "/system", [](hive_h* h) {
-              bool filled = true;
-              for (const char* set : {"ControlSet001", "ControlSet002"}) {
-                std::string services = std::string(set) + R"(\Services\)";
-                for (const char* name : {"RpcTftpd", "WksPatch", "Tcpip"}) {
-                  std::string key = services + name;
-                  filled = filled && setValue(h, key.c_str(), "ImagePath", 2, wide("C:\\x.exe")) &&
-                           setValue(h, (key + R"(\Enum)").c_str(), "Count", 4,
-                                    std::string("\1\0\0\0", 4));
-                }
-              }
-              return filled;
-            });
+  const char* kProfileList = R"(Microsoft\Windows NT\CurrentVersion\ProfileList)";
+  bool ok =
+      writeSeed(folder + "/empty", [](hive_h*) { return true; }) &&
+      writeSeed(folder + "/software",
+                [&](hive_h* h) {
+                  return setValue(h, run, "windows auto update", 1, wide("msblast.exe")) &&
+                         setValue(h, run, "Sound Mixer", 1, wide("mixer.exe")) &&
+                         setValue(h, run, "Count", 4, std::string("\1\0\0\0", 4)) &&
+                         setValue(h, kProfileList, "ProfilesDirectory", 2,
+                                  wide("%SystemDrive%\\Users")) &&
+                         setValue(h, (std::string(kProfileList) + R"(\S-1-5-21-1001)").c_str(),
+                                  "ProfileImagePath", 2, wide("C:\\Users\\alice"));
+                }) &&
+      writeSeed(folder + "/ntuser",
+                [](hive_h* h) {
+                  return setValue(h, "Environment", "TEMP", 2,
+                                  wide("%USERPROFILE%\\Local Settings\\Temp"));
+                }) &&
+      writeSeed(folder + "/system", [](hive_h* h) {
+        bool filled = true;
+        for (const char* set : {"ControlSet001", "ControlSet002"}) {
+          std::string services = std::string(set) + R"(\Services\)";
+          for (const char* name : {"RpcTftpd", "WksPatch", "Tcpip"}) {
+            std::string key = services + name;
+            filled =
+                filled && setValue(h, key.c_str(), "ImagePath", 2, wide("C:\\x.exe")) &&
+                setValue(h, (key + R"(\Enum)").c_str(), "Count", 4, std::string("\1\0\0\0", 4));
+          }
+        }
+        return filled;
+      });
   if (!ok) std::fprintf(stderr, "hive_edit_seeds: cannot write the seeds in %s\n", folder.c_str());
   return ok ? 0 : 1;
 }

@@ -16,6 +16,7 @@ namespace {
 
 const char kRun[] = R"(Microsoft\Windows\CurrentVersion\Run)";
 const char kCurrentVersion[] = R"(Microsoft\Windows NT\CurrentVersion)";
+const char kProfileList[] = R"(Microsoft\Windows NT\CurrentVersion\ProfileList)";
 
 std::string slashes(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
@@ -89,9 +90,23 @@ void InstallationTree::layOut() {
               R"(C:\WINDOWS\system32\ctfmon.exe)");
   };
   writeHive(host(defaultHive()), userRun);
-  for (const std::string& user : users_) {
+  editHive(softwareHive(), [this](hive_h* hive) {
+    setString(hive, kProfileList, "ProfilesDirectory",
+              layout_ == Layout::kXp ? R"(%SystemDrive%\Documents and Settings)"
+                                     : R"(%SystemDrive%\Users)",
+              2);
+  });
+  for (std::size_t i = 0; i < users_.size(); ++i) {
+    const std::string& user = users_[i];
     addFolder(userTemp(user));
     writeHive(host(userHive(user)), userRun);
+    // As each version writes them: 2000 and XP through the variables, later versions whole.
+    listProfile(sidOf(i), layout_ == Layout::kXp ? R"(%SystemDrive%\Documents and Settings\)" + user
+                                                 : R"(C:\Users\)" + user);
+    std::string temp = layout_ == Layout::kXp ? R"(%USERPROFILE%\Local Settings\Temp)"
+                                              : R"(%USERPROFILE%\AppData\Local\Temp)";
+    setUserEnvironment(user, "TEMP", temp);
+    setUserEnvironment(user, "TMP", temp);
   }
   if (layout_ == Layout::kXp) {
     addFolder(R"(Documents and Settings\All Users\Desktop)");
@@ -99,6 +114,21 @@ void InstallationTree::layOut() {
     addFolder(R"(Users\Public\Documents)");
     std::filesystem::create_directory_symlink("Users", host("Documents and Settings"));
   }
+}
+
+std::string InstallationTree::sidOf(std::size_t user) {
+  return "S-1-5-21-1004336348-1177238915-682003330-" + std::to_string(1003 + user);
+}
+
+void InstallationTree::listProfile(const std::string& sid, const std::string& imagePath) {
+  editHive(softwareHive(), [&](hive_h* hive) {
+    setString(hive, std::string(kProfileList) + "\\" + sid, "ProfileImagePath", imagePath, 2);
+  });
+}
+
+void InstallationTree::setUserEnvironment(const std::string& user, const std::string& name,
+                                          const std::string& value) {
+  editHive(userHive(user), [&](hive_h* hive) { setString(hive, "Environment", name, value, 2); });
 }
 
 void InstallationTree::setRelease(const std::string& version, const std::string& servicePack) {

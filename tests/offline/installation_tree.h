@@ -71,6 +71,16 @@ class InstallationTree {
   // `servicePack` is empty). Laid out as XP with Service Pack 2, or 7 with Service Pack 1.
   void setRelease(const std::string& version, const std::string& servicePack);
 
+  // Names a profile in the SOFTWARE hive's ProfileList: its key `sid`, its ProfileImagePath
+  // (REG_EXPAND_SZ) `imagePath`. Every user of the layout is listed so at first.
+  void listProfile(const std::string& sid, const std::string& imagePath);
+  // The ProfileList key of the user `user` of the layout.
+  static std::string sidOf(std::size_t user);
+  // Sets a user's Environment value (TEMP or TMP, REG_EXPAND_SZ) in its NTUSER.DAT. Each user of
+  // the layout has both, naming the layout's temporary folder through %USERPROFILE%.
+  void setUserEnvironment(const std::string& user, const std::string& name,
+                          const std::string& value);
+
   // Opens a hive for writing, lets `edit` change it, and commits it in place.
   void editHive(const std::string& relative, const std::function<void(hive_h*)>& edit);
   // Opens a hive read-only for `look`; false when hivex cannot open it.

@@ -200,6 +200,57 @@ TEST(HiveEditorTest, AValueWhoseDataRunPastItsCellIsNotRead) {
   EXPECT_EQ(editor->queryValue(run, "Sound Mixer", type, data, why), Lookup::kFound);
 }
 
+// What the rescue reads of an installation's settings: bounded, and only where the cells hold it.
+TEST(HiveEditorTest, SettingsAreReadWithinTheirBoundsAndOnlyFromSoundCells) {
+  const char list[] = R"(Microsoft\Windows NT\CurrentVersion\ProfileList)";
+  std::string hive = builtHive([&](hive_h* h) {
+    for (int i = 0; i < 5; ++i) {
+      offline_test::setString(h, std::string(list) + "\\S-1-5-21-" + std::to_string(i),
+                              "ProfileImagePath", R"(C:\Users\user)" + std::to_string(i), 2);
+    }
+    offline_test::setString(h, list, "ProfilesDirectory", "%SystemDrive%\\Users", 2);
+    offline_test::setString(h, list, "Long", std::string(600, 'x'), 2);
+    offline_test::setDword(h, list, "Number", 7);
+    offline_test::setValue(h, list, "Chinese", 1, std::string("C\0:\0\\\0\x2D\x4E\0\0", 10));
+  });
+  std::size_t broken =
+      offline_test::valueOffset(hive, std::string(list) + "\\S-1-5-21-4", "ProfileImagePath");
+  offline_test::setField32(hive, broken + offline_test::kValueDataLength, 0x00100000);
+  ScopedFd input = memoryFile(hive);
+  ScopedFd scratch(memfd_create("scratch", MFD_CLOEXEC));
+  int error = 0;
+  std::unique_ptr<HiveEditor> editor = HiveEditor::open(input.get(), scratch.get(), error);
+  ASSERT_TRUE(editor);
+  const std::vector<std::string> path = {"Microsoft", "Windows NT", "CurrentVersion",
+                                         "ProfileList"};
+
+  std::vector<std::string> names;
+  std::uint32_t total = 0;
+  std::string why;
+  ASSERT_EQ(editor->subkeyNames(path, 3, names, total, why), Lookup::kFound);
+  EXPECT_EQ(total, 5u);
+  EXPECT_EQ(names, (std::vector<std::string>{"S-1-5-21-0", "S-1-5-21-1", "S-1-5-21-2"}));
+  EXPECT_EQ(editor->subkeyNames({"Absent"}, 3, names, total, why), Lookup::kAbsent);
+
+  std::uint32_t type = 0;
+  std::string text;
+  EXPECT_EQ(editor->queryText(path, "ProfilesDirectory", 1000, type, text, why), Lookup::kFound);
+  EXPECT_EQ(text, "%SystemDrive%\\Users");
+  EXPECT_EQ(type, 2u);
+  EXPECT_EQ(editor->queryText(path, "Chinese", 1000, type, text, why), Lookup::kFound);
+  EXPECT_EQ(text, "C:\\\xE4\xB8\xAD");
+  EXPECT_EQ(editor->queryText(path, "Long", 1000, type, text, why), Lookup::kFailed);
+  EXPECT_EQ(why, "it is longer than 1000 bytes (1202)");
+  EXPECT_EQ(editor->queryText(path, "Number", 1000, type, text, why), Lookup::kFailed);
+  EXPECT_EQ(why, "it is not a string (type 4)");
+  EXPECT_EQ(editor->queryText(path, "Absent", 1000, type, text, why), Lookup::kAbsent);
+  std::vector<std::string> brokenKey = path;
+  brokenKey.push_back("S-1-5-21-4");
+  EXPECT_EQ(editor->queryText(brokenKey, "ProfileImagePath", 1000, type, text, why),
+            Lookup::kFailed);
+  EXPECT_NE(why.find("claims more data than its cell holds"), std::string::npos) << why;
+}
+
 // --- The children, through the rescue and the hives' own class ---
 
 std::map<std::string, std::string> hiveFiles(const InstallationTree& tree) {

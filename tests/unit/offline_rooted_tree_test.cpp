@@ -100,6 +100,8 @@ TEST_F(RootedTreeTest, LinksAreNeverFollowedWhereverTheyLead) {
   EXPECT_EQ(links, (std::set<std::string>{"Temp", "notepad.exe", "sys"}));
 }
 
+// A walk opens each name its listing gave, so both twins are reached by their exact spelling; a
+// part of the installation is looked up without a twin, however it is spelt.
 TEST_F(RootedTreeTest, ANameThatTwoEntriesAnswerToIsRefusedUnlessSpeltExactly) {
   std::filesystem::create_directories(root + "/WINDOWS/Temp");
   std::filesystem::create_directories(root + "/WINDOWS/TEMP");
@@ -112,6 +114,22 @@ TEST_F(RootedTreeTest, ANameThatTwoEntriesAnswerToIsRefusedUnlessSpeltExactly) {
   EXPECT_EQ(contents(R"(WINDOWS\system32\setup.exe)"),
             "error: more than one entry has that name in some letter case");
   EXPECT_EQ(contents(R"(WINDOWS\system32\SETUP.EXE)"), "two");
+  EXPECT_EQ(contents(R"(WINDOWS\system32\Setup.exe)"), "one");
+
+  int windows = tree.folder("WINDOWS");
+  ASSERT_GE(windows, 0);
+  TreeEntry entry;
+  for (const char* spelling : {"TEMP", "Temp", "temp"}) {
+    EXPECT_FALSE(tree.findWithoutTwin(windows, spelling, entry)) << spelling;
+    EXPECT_EQ(tree.error(), TreeError::kAmbiguous) << spelling;
+  }
+  ASSERT_TRUE(tree.findWithoutTwin(windows, "SYSTEM32", entry));
+  EXPECT_STREQ(entry.name, "system32");
+  EXPECT_EQ(entry.kind, EntryKind::kFolder);
+  EXPECT_FALSE(tree.findWithoutTwin(windows, "..", entry));
+  EXPECT_EQ(tree.error(), TreeError::kBadName);
+  EXPECT_FALSE(tree.findWithoutTwin(windows, "absent", entry));
+  EXPECT_EQ(tree.error(), TreeError::kNotFound);
 }
 
 TEST_F(RootedTreeTest, OnlyPlainComponentsAreAccepted) {

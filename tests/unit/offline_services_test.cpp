@@ -114,9 +114,13 @@ TEST_F(OfflineServicesTest, WithoutItsSystemHiveThereIsNoServiceManager) {
   machine.tree.addFile(machine.tree.systemHive(), "cut");
   machine.open();
   EXPECT_EQ(machine.services->openManager(platform::kManagerEnumerate), kNoHandle);
-  ASSERT_EQ(machine.hives.problems().size(), 1u) << machine.problems();
-  EXPECT_EQ(machine.hives.problems()[0].path, R"(WINDOWS\system32\config\SYSTEM)");
-  EXPECT_EQ(machine.hives.problems()[0].what, "left untouched: not a registry hive file");
+  // A Windows folder whose SYSTEM cannot be read is not taken for an installation at all.
+  EXPECT_EQ(machine.installation.kind, platform::offline::InstallationKind::kNotWindows);
+  EXPECT_EQ(machine.installation.setAside,
+            std::vector<std::string>{R"(C:\WINDOWS: not a Windows folder: )"
+                                     R"(C:\WINDOWS\system32\config\SYSTEM: not a sound hive: )"
+                                     "not a registry hive file"});
+  EXPECT_TRUE(machine.hives.all().empty());
 }
 
 }  // namespace

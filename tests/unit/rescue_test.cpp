@@ -12,6 +12,7 @@
 #include <map>
 
 #include "contract/worm_footprint.h"
+#include "offline/hive_builder.h"
 #include "offline/infected_installation.h"
 #include "scan/scan_session.h"
 #include "specimens/version_image.h"
@@ -434,7 +435,8 @@ TEST_F(RescueXpTest, NothingIsDoneWithoutAWritableWindowsInstallation) {
   RescueRun help = rescue({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.lines.front(),
-            "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] [--report FILE] ROOT");
+            "Usage: vandrel-rescue [--dry-run] [--backup|--no-backup] [--report FILE]");
+  EXPECT_EQ(help.lines[1], "                      [--windows PATH] ROOT");
   EXPECT_EQ(differences(before, snapshot(tree)), "");
 }
 
@@ -452,6 +454,205 @@ TEST_F(RescueXpTest, AnInterruptedRunStopsAtOnceAndSaysSo) {
   EXPECT_EQ(run.lines, expected);
   EXPECT_NE(run.errors.find("interrupted"), std::string::npos);
   for (const PlantedFile& worm : infection.inScope) EXPECT_TRUE(exists(tree, worm.path));
+}
+
+// --- The scope follows the installation's own settings ---
+
+bool hasWormValue(const InstallationTree& tree, const std::string& hive) {
+  bool found = false;
+  EXPECT_TRUE(tree.lookInHive(hive, [&](hive_h* h) {
+    for (const auto& value : footprint::wormValues()) {
+      if (value.root != platform::kRootCurrentUser) continue;
+      found = found || !offline_test::valueBytes(h, value.subkey, value.name).empty();
+    }
+  })) << hive;
+  return found;
+}
+
+// A user's hive with the worm's start-up values in it, and its Environment's TEMP.
+void writeInfectedUserHive(InstallationTree& tree, const std::string& path) {
+  offline_test::writeHive(tree.host(path), [](hive_h* hive) {
+    for (const auto& value : footprint::wormValues()) {
+      if (value.root != platform::kRootCurrentUser) continue;
+      offline_test::setString(hive, value.subkey, value.name, "msblast.exe");
+    }
+    offline_test::setString(hive, "Environment", "TEMP", R"(%USERPROFILE%\Local Settings\Temp)", 2);
+  });
+}
+
+TEST_F(RescueXpTest, AProfileTheInstallationListsElsewhereIsCleanedWithItsTemporaryFolders) {
+  Infection infection = offline_test::plantInfection(tree);
+  const std::string& wormBytes = infection.inScope.front().bytes;
+  // Only ProfileList says where carol's profile is.
+  const std::string carol = R"(Data\carol)";
+  tree.addFolder(carol + R"(\Local Settings\Temp)");
+  writeInfectedUserHive(tree, carol + "\\NTUSER.DAT");
+  tree.listProfile("S-1-5-21-500-1010", R"(%SystemDrive%\Data\carol)");
+  tree.addFile(carol + R"(\Local Settings\Temp\worm.exe)", wormBytes);
+  // Only bob's Environment says where his TMP is.
+  tree.setUserEnvironment("bob", "TMP", R"(%SystemDrive%\Scratch)");
+  tree.addFile(R"(Scratch\msblast.exe)", wormBytes);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_FALSE(exists(tree, carol + R"(\Local Settings\Temp\worm.exe)"));
+  EXPECT_FALSE(exists(tree, R"(Scratch\msblast.exe)"));
+  EXPECT_NE(std::find(run.lines.begin(), run.lines.end(),
+                      R"(C:\Scratch\\msblast.exe     W32/Blaster.Worm deleted)"),
+            run.lines.end());
+  EXPECT_FALSE(hasWormValue(tree, carol + "\\NTUSER.DAT"));
+  EXPECT_NE(run.errors.find(R"(C:\Data\carol\NTUSER.DAT: written)"), std::string::npos)
+      << run.errors;
+  EXPECT_EQ(offline_test::registryProblemsAfterRescue(tree), "");
+  EXPECT_NE(run.errors.find(R"(C:\WINDOWS\system32\config\SYSTEM: the current control set is )"
+                            "ControlSet001; every control set is cleaned"),
+            std::string::npos)
+      << run.errors;
+}
+
+TEST_F(RescueXpTest, AListedProfileThatCannotBeReachedIsNamedAndNeedsAttention) {
+  Infection infection = offline_test::plantInfection(tree);
+  tree.listProfile("S-1-5-21-500-1011", R"(%SystemDrive%\Documents and Settings\carol)");
+  tree.listProfile("S-1-5-21-500-1012", R"(D:\Users\dave)");
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 2) << run.errors;
+  EXPECT_NE(run.errors.find(R"(not cleaned: C:\WINDOWS\system32\config\SOFTWARE: )"
+                            R"(ProfileList\S-1-5-21-500-1011: the profile )"
+                            R"(C:\Documents and Settings\carol cannot be reached)"),
+            std::string::npos)
+      << run.errors;
+  EXPECT_NE(run.errors.find("S-1-5-21-500-1012"), std::string::npos) << run.errors;
+  // What can be reached is cleaned all the same.
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+  EXPECT_EQ(offline_test::registryProblemsAfterRescue(tree), "");
+}
+
+TEST_F(RescueXpTest, ADecoyWindowsFolderWithEmptyHivesIsSetAside) {
+  Infection infection = offline_test::plantInfection(tree);
+  for (const char* hive : {"SOFTWARE", "SYSTEM", "DEFAULT"}) {
+    tree.addFile(std::string(R"(WINNT\system32\config\)") + hive, "");
+  }
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 1) << run.errors;
+  EXPECT_NE(run.errors.find(R"(set aside: C:\WINNT: not a Windows folder: )"), std::string::npos)
+      << run.errors;
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+  EXPECT_EQ(offline_test::registryProblemsAfterRescue(tree), "");
+  EXPECT_EQ(tree.fileBytes(R"(WINNT\system32\config\SYSTEM)"), "");
+}
+
+TEST_F(RescueXpTest, OfSeveralInstallationsNoneIsGuessedAndTheOneNamedIsCleaned) {
+  Infection infection = offline_test::plantInfection(tree);
+  for (const std::string& hive : {tree.softwareHive(), tree.systemHive(), tree.defaultHive()}) {
+    tree.addFile("WINNT" + hive.substr(hive.find('\\')), tree.fileBytes(hive));
+  }
+  tree.addFile(R"(WINNT\system32\msblast.exe)", infection.inScope.front().bytes);
+  std::map<std::string, std::string> before = snapshot(tree);
+
+  RescueRun refused = rescue({tree.root()});
+
+  EXPECT_EQ(refused.status, 3);
+  for (const char* named : {R"(could be the Windows folder: C:\WINDOWS)",
+                            R"(could be the Windows folder: C:\WINNT)", "--windows PATH"}) {
+    EXPECT_NE(refused.errors.find(named), std::string::npos) << named << "\n" << refused.errors;
+  }
+  EXPECT_TRUE(refused.lines.empty());
+  EXPECT_EQ(differences(before, snapshot(tree)), "");
+
+  RescueRun chosen = rescue({"--windows", "winnt", tree.root()});
+
+  EXPECT_EQ(chosen.status, 1) << chosen.errors;
+  EXPECT_FALSE(exists(tree, R"(WINNT\system32\msblast.exe)"));
+  EXPECT_TRUE(exists(tree, infection.inScope.front().path)) << "the other installation is left";
+  EXPECT_FALSE(hasWormValue(tree, tree.userHive("alice")));
+  EXPECT_TRUE(tree.fileBytes(tree.softwareHive()) == before[tree.host(tree.softwareHive())]);
+  EXPECT_EQ(rescue({"--windows", "Program Files", tree.root()}).status, 3);
+  EXPECT_EQ(rescue({"--windows", tree.root()}).status, 3) << "--windows needs its PATH";
+}
+
+// Which of two names differing only in letter case Windows would take cannot be known: neither
+// is cleaned as the installation's, each is named, and the status says something was not cleaned.
+TEST_F(RescueXpTest, NamesWithATwinAreNamedAndTheDecoyIsNotCleaned) {
+  {
+    InstallationTree twins(Layout::kXp);
+    offline_test::plantInfection(twins);
+    std::string alice = twins.userHive("alice");
+    std::string decoy = twins.profileFolder("alice") + "\\ntuser.dat";
+    writeInfectedUserHive(twins, decoy);
+    std::string aliceBytes = twins.fileBytes(alice);
+    std::string decoyBytes = twins.fileBytes(decoy);
+
+    RescueRun run = rescue({twins.root()});
+
+    EXPECT_EQ(run.status, 2) << run.errors;
+    EXPECT_NE(run.errors.find(R"(not cleaned: C:\Documents and Settings\alice\NTUSER.DAT: more )"
+                              "than one entry has that name in some letter case"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(twins.fileBytes(alice) == aliceBytes);
+    EXPECT_TRUE(twins.fileBytes(decoy) == decoyBytes);
+    EXPECT_FALSE(hasWormValue(twins, twins.userHive("bob")));
+  }
+  {
+    InstallationTree twins(Layout::kXp);
+    Infection infection = offline_test::plantInfection(twins);
+    const std::string decoy = R"(DOCUMENTS AND SETTINGS\alice)";
+    twins.addFile(decoy + R"(\Local Settings\Temp\worm.exe)", infection.inScope.front().bytes);
+    writeInfectedUserHive(twins, decoy + "\\NTUSER.DAT");
+    std::string decoyHive = twins.fileBytes(decoy + "\\NTUSER.DAT");
+
+    RescueRun run = rescue({twins.root()});
+
+    EXPECT_EQ(run.status, 2) << run.errors;
+    EXPECT_NE(run.errors.find(R"(not cleaned: C:\Documents and Settings: more than one entry)"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(exists(twins, decoy + R"(\Local Settings\Temp\worm.exe)"));
+    EXPECT_TRUE(twins.fileBytes(decoy + "\\NTUSER.DAT") == decoyHive);
+    // The Windows tree is the installation's all the same.
+    EXPECT_FALSE(exists(twins, infection.inScope.front().path));
+  }
+  {
+    InstallationTree twins(Layout::kXp);
+    offline_test::plantInfection(twins);
+    for (const char* hive : {"SOFTWARE", "SYSTEM"}) {
+      twins.addFile(std::string(R"(windows\system32\config\)") + hive, "");
+    }
+    std::map<std::string, std::string> before = snapshot(twins);
+
+    RescueRun run = rescue({twins.root()});
+
+    EXPECT_EQ(run.status, 3) << run.errors;
+    EXPECT_NE(run.errors.find("has a twin that differs only in letter case"), std::string::npos)
+        << run.errors;
+    EXPECT_EQ(differences(before, snapshot(twins)), "");
+  }
+}
+
+// In the walk two names that differ only in letter case are two files (or folders), and both are
+// examined: only parts of the installation are refused for a twin.
+TEST_F(RescueXpTest, TwinsInTheWalkAreTwoFilesAndBothAreExamined) {
+  Infection infection = offline_test::plantInfection(tree);
+  const PlantedFile& worm = infection.inScope.front();
+  std::string system32 = worm.path.substr(0, worm.path.rfind('\\'));
+  tree.addFile(system32 + "\\MSBLAST.EXE", worm.bytes);
+  tree.addFile(system32 + "\\DRIVERS\\worm.exe", worm.bytes);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 1) << run.errors;
+  for (const std::string& path :
+       {worm.path, system32 + "\\MSBLAST.EXE", system32 + "\\DRIVERS\\worm.exe"}) {
+    EXPECT_FALSE(exists(tree, path)) << path;
+  }
+  std::string infected =
+      "Total files infected\t\t:  " + std::to_string(infection.inScope.size() + 2);
+  EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), infected), run.lines.end());
 }
 
 TEST(RescueNineXTest, FilesAreCleanedAndTheRegistryIsReportedNotCleaned) {

@@ -63,6 +63,16 @@ class HiveEditor {
   // Writes the whole hive to the open file `fd`, from its start. False on failure (errno set).
   bool serialise(int fd);
 
+  // What the rescue reads of an installation's settings (hive_editor_reading.cpp).
+  // The names (UTF-8) of the first `most` subkeys of the key at `path`; `total` receives how
+  // many it lists, names holding a NUL or too long to be a path's component left out of `names`.
+  Lookup subkeyNames(const std::vector<std::string>& path, std::size_t most,
+                     std::vector<std::string>& names, std::uint32_t& total, std::string& why);
+  // A string value (REG_SZ or REG_EXPAND_SZ) as UTF-8, up to its terminating NUL. kFailed when
+  // it is of another type, its cells do not hold it, or it is longer than `longest` bytes.
+  Lookup queryText(const std::vector<std::string>& path, const std::string& name,
+                   std::size_t longest, std::uint32_t& type, std::string& text, std::string& why);
+
  private:
   HiveEditor() = default;
 

@@ -129,6 +129,15 @@ class HiveFile {
   // -1 when the hive failed.
   int serviceKeyCount(const std::string& name);
   Lookup serviceImagePath(const std::string& name, std::string& imagePath);
+  // What the rescue reads of the installation's settings (hive_file_reading.cpp), bounded by
+  // the caller and checked again here. Neither reports a problem: `why` says what went wrong,
+  // for the caller to name.
+  // The names of the first `most` subkeys of the key at `path`; `total` how many it lists.
+  Lookup subkeyNames(const std::vector<std::string>& path, std::uint32_t most,
+                     std::vector<std::string>& names, std::uint32_t& total, std::string& why);
+  // A REG_SZ or REG_EXPAND_SZ value as UTF-8, at most `longest` bytes as stored.
+  Lookup queryText(const std::vector<std::string>& path, const std::string& name,
+                   std::uint32_t longest, std::string& text, std::string& why);
   // `deleted` receives the keys deleted; `why` what made a deletion refused or spoiled.
   ServiceDeletion deleteService(const std::string& name, std::vector<std::string>& deleted,
                                 std::string& why);

@@ -377,6 +377,27 @@ int runEditor(SandboxFault fault) {
         out.u8(static_cast<std::uint8_t>(deletion)).texts(deleted).text(why);
         break;
       }
+      case hive_protocol::kListSubkeys: {
+        std::vector<std::string> path = in.texts();
+        std::uint32_t most = in.u32();
+        if (!in.done()) return 1;
+        std::vector<std::string> names;
+        std::uint32_t total = 0;
+        Lookup found = editor->subkeyNames(path, most, names, total, why);
+        out.u8(static_cast<std::uint8_t>(found)).u32(total).texts(names).text(why);
+        break;
+      }
+      case hive_protocol::kQueryText: {
+        std::vector<std::string> path = in.texts();
+        std::string name = in.text();
+        std::uint32_t longest = in.u32();
+        if (!in.done()) return 1;
+        std::uint32_t type = 0;
+        std::string text;
+        Lookup found = editor->queryText(path, name, longest, type, text, why);
+        out.u8(static_cast<std::uint8_t>(found)).u32(type).text(text).text(why);
+        break;
+      }
       case hive_protocol::kWrite: {
         if (!in.done()) return 1;
         misbehave(*editor, fault);

@@ -126,6 +126,8 @@ enum Operation : std::uint8_t {
   kWrite = 'W',
   kIdentity = 'P',
   kVerify = 'V',
+  kListSubkeys = 'L',
+  kQueryText = 'T',
 };
 
 class Writer {

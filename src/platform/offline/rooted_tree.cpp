@@ -204,6 +204,11 @@ bool RootedTree::find(int folderFd, const char* name, TreeEntry& found) {
   return findIgnoringCase(folderFd, name, found);
 }
 
+bool RootedTree::findWithoutTwin(int folderFd, const char* name, TreeEntry& found) {
+  if (!isAcceptableName(name)) return fail(TreeError::kBadName);
+  return findIgnoringCase(folderFd, name, found);
+}
+
 ScopedFd RootedTree::openChildFolder(int parentFd, const char* name) {
   if (!isAcceptableName(name)) {
     fail(TreeError::kBadName);

@@ -5,6 +5,12 @@
 // Windows matches names whatever the mount does. A symbolic link (a junction, on an NTFS mount)
 // is never followed, "." and ".." are never components, and a name that two entries answer to
 // ignoring case is refused rather than guessed.
+//
+// Exact-first suits names taken from a listing of the folder (a walk's, which examines both of
+// two names that differ only in letter case: they are two files). A name the installation itself
+// gives (its Windows folder, a profile, a hive) is looked up with findWithoutTwin() instead: the
+// folder is read whole, and a twin makes the name ambiguous even when one of the two is spelt
+// exactly so, since which of them Windows would take cannot be known.
 #pragma once
 
 #include <sys/types.h>
@@ -117,6 +123,9 @@ class RootedTree {
   // Looks `name` up in the folder `folderFd` without opening it: `found` receives the name as
   // the file system holds it, and its kind. False with error() set.
   bool find(int folderFd, const char* name, TreeEntry& found);
+  // The same, but `name` is found only as the one entry of the folder equal to it ignoring case:
+  // kAmbiguous when another entry differs from it only in letter case, however it is spelt.
+  bool findWithoutTwin(int folderFd, const char* name, TreeEntry& found);
 
   // Opens the regular file at `relative` for reading, never through a link. `identity`
   // receives what the file is; `onDiskName`, when given, the last component as held on disk;
