@@ -12,6 +12,7 @@
 #include <map>
 
 #include "contract/worm_footprint.h"
+#include "offline/fake_short_names.h"
 #include "offline/infected_installation.h"
 #include "scan/scan_session.h"
 #include "specimens/version_image.h"
@@ -282,6 +283,26 @@ TEST_F(RescueXpTest, AWormFileWithASecondNameIsNotRemoved) {
     EXPECT_FALSE(exists(tree, infection.inScope[i].path)) << infection.inScope[i].path;
   }
   EXPECT_EQ(run.status, 2) << "the others are removed, this one is not";
+}
+
+// On an ntfs-3g mount the short name Windows gives a long one is a second link: that is still
+// one name, and the file goes as any other.
+TEST_F(RescueXpTest, AWormFileWhoseOtherLinkIsItsShortNameIsRemoved) {
+  Infection infection = offline_test::plantInfection(tree);
+  const PlantedFile& worm = infection.inScope.front();
+  // The short form's entry, which ntfs-3g does not list, stands outside the scan's scope here.
+  fs::create_hard_link(tree.host(worm.path), tree.host("short-form-entry"));
+  offline_test::FakeShortNames shortNames("WINDOW~1.EXE");
+
+  RescueRun run = rescue({tree.root()});
+
+  for (const PlantedFile& file : infection.inScope) {
+    EXPECT_FALSE(exists(tree, file.path)) << file.path;
+  }
+  for (const std::string& line : run.lines)
+    EXPECT_EQ(line.find("Delete failed"), std::string::npos);
+  EXPECT_GT(shortNames.asked(), 0);
+  EXPECT_EQ(run.status, 1) << run.errors;
 }
 
 TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {

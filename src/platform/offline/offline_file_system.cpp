@@ -10,6 +10,7 @@
 
 #include "common/bounded_text.h"
 #include "platform/offline/name_mask.h"
+#include "platform/offline/short_name.h"
 
 namespace platform::offline {
 
@@ -49,7 +50,10 @@ struct OfflineFileSystem::OpenFile {
   std::shared_ptr<Listed> listing;
   ScopedFd ownFolder;
   int folder = -1;
+  // The name the file was opened by in its folder, and its short form when that is the file's
+  // second link (see namesOf).
   std::string name;
+  char shortName[kShortNameCapacity] = {};
 };
 
 namespace {
@@ -297,8 +301,7 @@ Handle OfflineFileSystem::openFile(const char* path, bool forRemoval) {
     opened->folder = folder;
   }
   FileIdentity identity;
-  opened->file = tree_.openFileIn(folder, name.c_str(), identity,
-                                  forRemoval ? &opened->name : nullptr, &opened->length);
+  opened->file = tree_.openFileIn(folder, name.c_str(), identity, &opened->name, &opened->length);
   if (!opened->file) return kNoHandle;
   Handle handle = nextHandle();
   files_.emplace(handle, std::move(opened));
@@ -361,6 +364,9 @@ bool OfflineFileSystem::identify(Handle file, platform::FileIdentity& identity) 
   struct stat status;
   if (opened == nullptr || fstat(opened->file.get(), &status) != 0) return false;
   describeFile(status, identity);
+  // A long name and its short form are one name to Windows, and go together.
+  identity.links = static_cast<std::uint32_t>(
+      namesOf(opened->file.get(), status.st_nlink, opened->name.c_str(), opened->shortName));
   return true;
 }
 
@@ -381,7 +387,12 @@ bool OfflineFileSystem::deleteOpenFile(Handle file) {
   }
   if (unlinkat(opened->folder, opened->name.c_str(), 0) != 0) return false;
   ++removals_;
-  return true;
+  // ntfs-3g takes a long name's short form with it. Should the short form outlive it, the file
+  // is still there to be started by that name: not removed.
+  struct stat left;
+  return opened->shortName[0] == '\0' ||
+         fstatat(opened->folder, opened->shortName, &left, AT_SYMLINK_NOFOLLOW) != 0 ||
+         left.st_dev != open.st_dev || left.st_ino != open.st_ino;
 }
 
 bool OfflineFileSystem::moveOpenFile(Handle, const char*) { return false; }

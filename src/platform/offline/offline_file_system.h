@@ -67,10 +67,13 @@ class OfflineFileSystem : public FileSystem {
   // Keeps the folder the file was found in (a descriptor of its own) and the file's name there.
   Handle openForRemoval(const char* path) override;
   // The device and inode as volume and index; a regular file's attributes are kAttributeNormal.
+  // The links are the names Windows counts: a long name's short form on an ntfs-3g mount is the
+  // same name, not a second one.
   bool identify(Handle file, platform::FileIdentity& identity) override;
   // Removes the name the file was opened by, after checking, in the folder kept, that the name
   // still leads to the open file (not followed, the same device and inode). False when it does
-  // not, or when the handle was not opened for removal.
+  // not, when the handle was not opened for removal, or when the name's short form still leads
+  // to the file afterwards.
   bool deleteOpenFile(Handle file) override;
 
   // Offline there is no restart to leave anything to: these all fail, leaving buffers empty.
