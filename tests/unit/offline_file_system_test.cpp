@@ -12,6 +12,7 @@
 #include "offline/fake_short_names.h"
 #include "platform/offline/name_mask.h"
 #include "platform/offline/offline_file_system.h"
+#include "platform/offline/utf16_length.h"
 #include "platform/os.h"
 
 namespace {
@@ -305,6 +306,43 @@ TEST_F(OfflineFileSystemTest, AFileOpenedDuringAListingIsRemovedFromTheFolderItW
   EXPECT_TRUE(files().deleteOpenFile(file.get()));
   EXPECT_FALSE(fs::exists(env.inContract("moved/worm.exe")));
   EXPECT_TRUE(fs::exists(env.inContract("g/worm.exe")));
+}
+
+// Windows limits names and paths in UTF-16 units; the mount shows them as UTF-8.
+TEST(Utf16LengthTest, CountsTheUnitsWindowsCounts) {
+  struct Case {
+    const char* text;
+    std::size_t units;
+  } cases[] = {
+      {"", 0},
+      {"C:\\WINDOWS\\msblast.exe", 22},
+      {"\xC3\xA9t\xC3\xA9", 3},         // two bytes a character
+      {"\xE6\x96\x87\xE4\xBB\xB6", 2},  // three bytes a character
+      {"\xF0\x9F\x98\x80", 2},          // beyond the Basic Multilingual Plane: a pair
+      {"a\xFF"
+       "b",
+       3},                      // a byte that begins nothing
+      {"\xE6\x96", 2},          // a sequence cut short
+      {"\xC0\xAF", 2},          // an overlong '/'
+      {"\xED\xA0\x80", 3},      // a surrogate written out
+      {"\xF4\x90\x80\x80", 4},  // past U+10FFFF
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::offline::utf16Length(c.text), c.units) << c.text;
+  }
+}
+
+// A name of many bytes but few units is listed whole and reached: the path is measured as
+// Windows measures it.
+TEST_F(OfflineFileSystemTest, ALongNameOfFewUnitsIsListedWholeAndOpened) {
+  std::string name;
+  for (int i = 0; i < 85; ++i) name += "\xE6\x96\x87";  // 255 bytes, 85 units
+  name.replace(name.size() - 3, 3, ".ex");
+  env.addFile("n\\" + name, "MZ worm");
+  EXPECT_EQ(list(R"(C:\CONTRACT\n\*.*)"), std::vector<std::string>{name});
+  std::string path = "C:\\CONTRACT\\n\\" + name;
+  EXPECT_TRUE(opensForReading(path.c_str()));
+  EXPECT_EQ(files().pathLength(path.c_str()), 14u + 85u - 1u + 3u);
 }
 
 TEST(NameMaskTest, MatchesAsTheSystemsDirectorySearchDoes) {

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -303,6 +304,30 @@ TEST_F(RescueXpTest, AWormFileWhoseOtherLinkIsItsShortNameIsRemoved) {
     EXPECT_EQ(line.find("Delete failed"), std::string::npos);
   EXPECT_GT(shortNames.asked(), 0);
   EXPECT_EQ(run.status, 1) << run.errors;
+}
+
+// Windows counts a path's length in UTF-16 units: a name of 85 CJK characters is 255 bytes
+// here but 85 units there, and its worm file is removed; a path of more than 259 units is out
+// of Windows's reach, and named.
+TEST_F(RescueXpTest, PathsAreMeasuredInTheUnitsWindowsCounts) {
+  Infection infection = offline_test::plantInfection(tree);
+  const std::string temp = tree.windowsFolder() + "\\Temp";
+  std::string name;
+  for (int i = 0; i < 81; ++i) name += "\xE6\x96\x87";
+  name += ".exe";
+  tree.addFile(temp + "\\" + name, infection.inScope.front().bytes);
+  std::string deep = temp;
+  while (deep.size() < 270) deep += "\\" + std::string(60, 'd');
+  tree.addFile(deep + "\\worm.exe", infection.inScope.front().bytes);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_FALSE(exists(tree, temp + "\\" + name));
+  std::string deleted = windowsPath(temp + "\\" + name) + "     W32/Blaster.Worm deleted";
+  EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), deleted), run.lines.end());
+  EXPECT_TRUE(exists(tree, deep + "\\worm.exe"));
+  EXPECT_NE(run.errors.find("its path is too long"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.status, 4) << run.errors;
 }
 
 TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {

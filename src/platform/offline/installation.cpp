@@ -57,7 +57,9 @@ void addProfiles(RootedTree& tree, const std::string& profilesFolder, Installati
   TreeEntry entry;
   while (listing.next(entry)) {
     std::string path = joined(profilesFolder, entry.name);
-    if (entry.kind == EntryKind::kLink) {
+    if (entry.cut) {
+      note(found, path, TreeError::kBadName);
+    } else if (entry.kind == EntryKind::kLink) {
       note(found, path, TreeError::kLink);
     } else if (entry.kind == EntryKind::kFolder) {
       names.push_back(entry.name);

@@ -11,6 +11,7 @@
 #include "common/bounded_text.h"
 #include "platform/offline/name_mask.h"
 #include "platform/offline/short_name.h"
+#include "platform/offline/utf16_length.h"
 
 namespace platform::offline {
 
@@ -23,6 +24,7 @@ struct OfflineFileSystem::Listed {
   struct Entry {
     std::string name;
     EntryKind kind;
+    bool cut;
   };
   std::vector<Entry> entries;
   bool complete = false;
@@ -58,9 +60,13 @@ struct OfflineFileSystem::OpenFile {
 
 namespace {
 
-// Windows keeps none of these in a name. Joined to its folder, a name with a backslash names
-// another file; the others could not have been made by the system the installation runs.
+constexpr std::size_t kLongestWindowsName = 255;
+
+// Windows keeps none of these in a name, nor more than 255 UTF-16 units. Joined to its folder, a
+// name with a backslash names another file; the others could not have been made by the system
+// the installation runs.
 bool canBeWindowsName(const char* name) {
+  if (utf16Length(name) > kLongestWindowsName) return false;
   for (const char* c = name; *c != '\0'; ++c) {
     if (static_cast<unsigned char>(*c) < 0x20 || std::strchr("\"*/:<>?\\|", *c) != nullptr) {
       return false;
@@ -182,7 +188,7 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
         if (errno == 0) listed.complete = true;
         return false;
       }
-      listed.entries.push_back({read.name, read.kind});
+      listed.entries.push_back({read.name, read.kind, read.cut});
     }
     const Listed::Entry& found = listed.entries[search.next];
     if (!search.everything && !matchesMask(search.mask.c_str(), found.name.c_str())) continue;
@@ -190,7 +196,7 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
     entry = FindEntry();
     entry.attributes = attributesOf(found.kind);
     text::copy(entry.fileName, found.name.c_str());
-    entry.exactName = canBeWindowsName(found.name.c_str());
+    entry.exactName = !found.cut && canBeWindowsName(found.name.c_str());
     ++search.next;
     return true;
   }
@@ -208,6 +214,8 @@ Handle OfflineFileSystem::noteOpening(Handle handle) {
   }
   return handle;
 }
+
+std::size_t OfflineFileSystem::pathLength(const char* path) { return utf16Length(path); }
 
 Handle OfflineFileSystem::findFirst(const char* pattern, FindEntry& entry) {
   errno = ENOENT;

@@ -40,8 +40,11 @@ class OfflineFileSystem : public FileSystem {
 
   // Listings: the names as on disk, without "." and ".."; folders carry kAttributeDirectory,
   // symbolic links kAttributeReparsePoint (never entered, never opened), and a name that
-  // Windows could not hold (a backslash in it, say) is marked as not exact, with no short name.
+  // Windows could not hold (a backslash in it, more than 255 UTF-16 units, say) or that did not
+  // fit the listing is marked as not exact, with no short name.
   OpenFailure lastOpenFailure() override { return lastOpenFailure_; }
+  // In UTF-16 units, as Windows measures the path: names are UTF-8 here.
+  std::size_t pathLength(const char* path) override;
   Handle findFirst(const char* pattern, FindEntry& entry) override;
   bool findNext(Handle search, FindEntry& entry) override;
   void findClose(Handle search) override;
