@@ -195,8 +195,9 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
     if (hiddenIn(listed, found.name)) continue;
     entry = FindEntry();
     entry.attributes = attributesOf(found.kind);
-    text::copy(entry.fileName, found.name.c_str());
-    entry.exactName = !found.cut && canBeWindowsName(found.name.c_str());
+    // A name cut anywhere on its way would lead to another file, or to none.
+    bool whole = text::copy(entry.fileName, found.name.c_str()) && !found.cut;
+    entry.exactName = whole && canBeWindowsName(found.name.c_str());
     ++search.next;
     return true;
   }
