@@ -54,7 +54,7 @@ class WormFile {
  private:
   bool takeIdentity();
 
-  char path_[platform::kMaxPath] = {};
+  char path_[platform::kPathBytes] = {};
   platform::ScopedFile file_;
   const WormSignature* record_ = nullptr;
   bool removable_ = false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/scoped_handle.h"
 #include "platform/types.h"
@@ -12,8 +13,8 @@ namespace platform {
 // One entry of a directory listing: what the walker needs of WIN32_FIND_DATA.
 struct FindEntry {
   std::uint32_t attributes = 0;
-  // The name in the system's single-byte code page.
-  char fileName[kMaxPath] = {};
+  // The name in the system's text (see kPathBytes), whole.
+  char fileName[kPathBytes] = {};
   // False when fileName is not the entry's own name: the name has characters the code page
   // lacks, and the conversion put others in their place (a look-alike such as '.' for a
   // fullwidth full stop, or '?'). Joined to its folder, such a text names another file, or none.
@@ -53,6 +54,10 @@ enum class OpenFailure : std::uint8_t {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // How long the system takes `path` to be, in the units kMaxPath counts: by default one a byte,
+  // as in a single-byte code page.
+  virtual std::size_t pathLength(const char* path) { return std::strlen(path); }
 
   // Why the last findFirst, openForReading or openForRemoval returned kNoHandle (kNone after one
   // that succeeded). An implementation that cannot tell says kOther: a failure it cannot explain

@@ -15,9 +15,18 @@ constexpr Handle kNoHandle = 0;
 using WindowHandle = std::uintptr_t;
 using ProcessId = std::uint32_t;
 
-// Text limits shared by every part: paths and names, log lines.
+// Text limits shared by every part. Windows measures a path in UTF-16 units, kMaxPath of them
+// with the terminating zero. The portable code holds a path as bytes of the system's text,
+// kPathBytes at most: on Windows one byte of the code page a unit; offline (a Windows
+// installation mounted on Linux) UTF-8, up to three bytes a unit. A log line holds such a path
+// and the words around it.
 constexpr std::size_t kMaxPath = 260;
-constexpr std::size_t kMaxLogLine = 500;
+#if defined(_WIN32)
+constexpr std::size_t kPathBytes = kMaxPath;
+#else
+constexpr std::size_t kPathBytes = 3 * (kMaxPath - 1) + 1;
+#endif
+constexpr std::size_t kMaxLogLine = kPathBytes + 240;
 
 // File attributes.
 constexpr std::uint32_t kAttributeReadOnly = 0x01;

@@ -14,6 +14,7 @@
 #include "platform/offline/offline_clock.h"
 #include "platform/offline/offline_desktop.h"
 #include "platform/offline/offline_file_system.h"
+#include "platform/offline/utf16_length.h"
 #include "platform/offline/offline_processes.h"
 #include "platform/offline/offline_registry.h"
 #include "platform/offline/offline_services.h"
@@ -100,7 +101,8 @@ void sayWhatWasNotExamined(std::FILE* errors) {
 bool walkScope(const Installation& installation, std::FILE* errors) {
   bool everyWalk = true;
   for (const std::string& pattern : walkPatterns(installation)) {
-    if (pattern.size() >= platform::kMaxPath) {
+    if (pattern.size() >= platform::kPathBytes ||
+        platform::offline::utf16Length(pattern.c_str()) >= platform::kMaxPath) {
       say(errors, "%s: the path is too long to be walked; not scanned", pattern.c_str());
       recordNotExamined(pattern.c_str(), "the path is too long to be walked");
       everyWalk = false;

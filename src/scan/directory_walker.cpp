@@ -15,11 +15,13 @@
 namespace {
 
 using platform::kMaxPath;
+using platform::kPathBytes;
 
 constexpr std::int16_t kStatusPathLength = 60;
-// Work area for texts formed from a pattern and a name: each is below kMaxPath, so the sum
-// always fits here, and whether it fits a path buffer can be judged before it is used.
-constexpr std::size_t kWorkBufferSize = 512;
+// Work area for texts formed from a pattern, a name and a suffix: the first two are below
+// kPathBytes, so the whole always fits here, and whether it fits a path buffer can be judged
+// before it is used.
+constexpr std::size_t kWorkBufferSize = 2 * kPathBytes + 8;
 
 bool isDotEntry(const char* name) {
   return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
@@ -54,15 +56,15 @@ int folderPrefixLength(const char* pattern) {
 }
 
 // Joins the folder part of `pattern` with `name` and `suffix` into `out`. Returns false when
-// the result would not fit a path buffer: such a path is skipped, never cut, since a cut path
-// could name another file.
+// the result would not fit a path buffer, or is too long for the system by its own measure:
+// such a path is skipped, never cut, since a cut path could name another file.
 bool joinPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLength, const char* name,
               const char* suffix) {
   std::memcpy(out, pattern, prefixLength);
   out[prefixLength] = '\0';
   text::append(out, name);
   text::append(out, suffix);
-  return std::strlen(out) < kMaxPath;
+  return std::strlen(out) < kPathBytes && platform::files().pathLength(out) < kMaxPath;
 }
 
 void showEntryOnStatusLine(const char* fullPath) {

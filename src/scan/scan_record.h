@@ -8,7 +8,7 @@
 #include "platform/types.h"
 
 struct RecordedFinding {
-  char object[platform::kMaxPath] = {};  // a path, "System Memory" or "System Registry"
+  char object[platform::kPathBytes] = {};  // a path, "System Memory" or "System Registry"
   char variant[64] = {};
   char outcome[16] = {};  // "deleted", "Delete failed", "removed"
 };
@@ -24,7 +24,7 @@ struct RecordedService {
 };
 
 struct RecordedGap {
-  char object[platform::kMaxPath] = {};
+  char object[platform::kPathBytes] = {};
   char reason[128] = {};
 };
 

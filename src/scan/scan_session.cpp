@@ -15,8 +15,9 @@ void resetScanSessionForTest() {
 }
 
 void setCurrentFinding(const char* virusName, const char* objectText) {
-  // Both texts come from the signature table and from paths of at most 259 characters, so they
-  // fit; the bounded copy keeps a longer text from overrunning the record all the same.
+  // Both texts come from the signature table and from paths the walk let through (below
+  // kPathBytes), so they fit; the bounded copy keeps a longer text from overrunning the record
+  // all the same.
   text::copy(session.currentVirusName, virusName);
   text::copy(session.statusText, objectText);
   session.remedyCode = kRemedyDelete;

@@ -36,7 +36,7 @@ struct ScanSession {
   char scanTarget[platform::kMaxPath] = "";
   platform::WindowHandle scanDialogWindow = 0;
   char logLine[platform::kMaxLogLine] = "";
-  char statusText[platform::kMaxPath] = "";
+  char statusText[platform::kPathBytes] = "";
   char currentVirusName[platform::kMaxPath] = "";
   int remedyCode = 0;
 

@@ -9,8 +9,10 @@
 #include <fstream>
 
 #include "contract/file_system_contract.h"
+#include "offline/fake_short_names.h"
 #include "platform/offline/name_mask.h"
 #include "platform/offline/offline_file_system.h"
+#include "platform/offline/utf16_length.h"
 #include "platform/os.h"
 
 namespace {
@@ -204,6 +206,75 @@ TEST_F(OfflineFileSystemTest, ADryRunRemovesNothingAndLeavesTheFileOutOfLaterLis
   EXPECT_EQ(list(R"(C:\contract\TEMP\\*.*)"), std::vector<std::string>{"keep.txt"});
 }
 
+// On an ntfs-3g mount a long name's short form is a link of its own: the file is one name to
+// Windows, and removing the long name takes the short form with it. Only that pair counts as one.
+TEST_F(OfflineFileSystemTest, ALongNameAndItsShortFormAloneAreOneName) {
+  struct Case {
+    const char* what;
+    int extraLinks;         // hard links made besides the long name, in another folder
+    const char* shortForm;  // ntfs-3g's answer for the long name; null for none
+    std::uint32_t names;    // what identify() says
+    bool asked;
+  } cases[] = {
+      {"a long name with its short form", 1, "WINDOW~1.EXE", 1, true},
+      {"a second link and no short form", 1, nullptr, 2, true},
+      {"a name that is its own short form, and a second link", 1, "WINDOWSUPDATE.EXE", 2, true},
+      {"a short form and a further link", 2, "WINDOW~1.EXE", 3, false},
+      {"one link", 0, nullptr, 1, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A folder for each case, and the other links in one beside it.
+    std::string folder = "s" + std::to_string(++n);
+    env.addFile(folder + "\\windowsupdate.exe", "MZ worm");
+    env.addFolder(folder + "-links");
+    for (int i = 0; i < c.extraLinks; ++i) {
+      env.addHardLink(folder + "-links\\" + std::to_string(i), folder + "\\windowsupdate.exe");
+    }
+    offline_test::FakeShortNames shortNames(c.shortForm);
+    std::string path = "C:\\CONTRACT\\" + folder + "\\windowsupdate.exe";
+    platform::ScopedFile file(files().openForRemoval(path.c_str()));
+    ASSERT_TRUE(file.valid());
+    platform::FileIdentity identity;
+    ASSERT_TRUE(files().identify(file.get(), identity));
+    EXPECT_EQ(identity.links, c.names);
+    EXPECT_EQ(shortNames.asked() > 0, c.asked);
+    if (c.names == 1) {
+      EXPECT_TRUE(files().deleteOpenFile(file.get()));
+      EXPECT_FALSE(fs::exists(env.inContract(folder + "/windowsupdate.exe")));
+    }
+  }
+}
+
+// Were the short form still there after the long name went, the file could still be started by
+// it: that is no removal.
+TEST_F(OfflineFileSystemTest, AShortFormThatOutlivesItsLongNameIsNoRemoval) {
+  env.addFile("s\\windowsupdate.exe", "MZ worm");
+  env.addHardLink("s\\WINDOW~1.EXE", "s\\windowsupdate.exe");
+  offline_test::FakeShortNames shortNames("WINDOW~1.EXE");
+  platform::ScopedFile file(files().openForRemoval(R"(C:\CONTRACT\s\windowsupdate.exe)"));
+  ASSERT_TRUE(file.valid());
+  platform::FileIdentity identity;
+  ASSERT_TRUE(files().identify(file.get(), identity));
+  EXPECT_EQ(identity.links, 1u);
+  EXPECT_FALSE(files().deleteOpenFile(file.get()));
+  EXPECT_TRUE(fs::exists(env.inContract("s/WINDOW~1.EXE")));
+}
+
+// No file system but ntfs-3g answers the question.
+TEST(ShortNameTest, AFileSystemWithoutShortNamesHasNone) {
+  char path[] = "/tmp/vandrel-short-name-XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  char shortName[platform::offline::kShortNameCapacity] = "left over";
+  EXPECT_FALSE(platform::offline::readNtfsShortName(fd, shortName));
+  EXPECT_STREQ(shortName, "");
+  EXPECT_EQ(platform::offline::namesOf(fd, 2, "windowsupdate.exe", shortName), 2u);
+  close(fd);
+  unlink(path);
+}
+
 // The walk lists each folder twice, for its files and then for its subfolders: a folder read
 // whole is served again from memory, unless something was removed since.
 TEST_F(OfflineFileSystemTest, AFolderReadWholeIsListedAgainFromMemoryUntilARemoval) {
@@ -235,6 +306,43 @@ TEST_F(OfflineFileSystemTest, AFileOpenedDuringAListingIsRemovedFromTheFolderItW
   EXPECT_TRUE(files().deleteOpenFile(file.get()));
   EXPECT_FALSE(fs::exists(env.inContract("moved/worm.exe")));
   EXPECT_TRUE(fs::exists(env.inContract("g/worm.exe")));
+}
+
+// Windows limits names and paths in UTF-16 units; the mount shows them as UTF-8.
+TEST(Utf16LengthTest, CountsTheUnitsWindowsCounts) {
+  struct Case {
+    const char* text;
+    std::size_t units;
+  } cases[] = {
+      {"", 0},
+      {"C:\\WINDOWS\\msblast.exe", 22},
+      {"\xC3\xA9t\xC3\xA9", 3},         // two bytes a character
+      {"\xE6\x96\x87\xE4\xBB\xB6", 2},  // three bytes a character
+      {"\xF0\x9F\x98\x80", 2},          // beyond the Basic Multilingual Plane: a pair
+      {"a\xFF"
+       "b",
+       3},                      // a byte that begins nothing
+      {"\xE6\x96", 2},          // a sequence cut short
+      {"\xC0\xAF", 2},          // an overlong '/'
+      {"\xED\xA0\x80", 3},      // a surrogate written out
+      {"\xF4\x90\x80\x80", 4},  // past U+10FFFF
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::offline::utf16Length(c.text), c.units) << c.text;
+  }
+}
+
+// A name of many bytes but few units is listed whole and reached: the path is measured as
+// Windows measures it.
+TEST_F(OfflineFileSystemTest, ALongNameOfFewUnitsIsListedWholeAndOpened) {
+  std::string name;
+  for (int i = 0; i < 85; ++i) name += "\xE6\x96\x87";  // 255 bytes, 85 units
+  name.replace(name.size() - 3, 3, ".ex");
+  env.addFile("n\\" + name, "MZ worm");
+  EXPECT_EQ(list(R"(C:\CONTRACT\n\*.*)"), std::vector<std::string>{name});
+  std::string path = "C:\\CONTRACT\\n\\" + name;
+  EXPECT_TRUE(opensForReading(path.c_str()));
+  EXPECT_EQ(files().pathLength(path.c_str()), 14u + 85u - 1u + 3u);
 }
 
 TEST(NameMaskTest, MatchesAsTheSystemsDirectorySearchDoes) {

@@ -139,7 +139,8 @@ TEST_F(RootedTreeTest, OnlyPlainComponentsAreAccepted) {
                            R"(WINDOWS\system32\)"}) {
     EXPECT_EQ(contents(path), "error: not an acceptable name") << path;
   }
-  std::string tooLong(300, 'a');
+  // Longer than any NTFS name in UTF-8 (255 UTF-16 units of three bytes each).
+  std::string tooLong(3 * 255 + 1, 'a');
   EXPECT_EQ(tree.folder(tooLong.c_str()), -1);
   EXPECT_EQ(tree.error(), TreeError::kBadName);
 }

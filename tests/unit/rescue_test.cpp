@@ -6,12 +6,14 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 
 #include "contract/worm_footprint.h"
+#include "offline/fake_short_names.h"
 #include "offline/hive_builder.h"
 #include "offline/infected_installation.h"
 #include "scan/scan_session.h"
@@ -283,6 +285,50 @@ TEST_F(RescueXpTest, AWormFileWithASecondNameIsNotRemoved) {
     EXPECT_FALSE(exists(tree, infection.inScope[i].path)) << infection.inScope[i].path;
   }
   EXPECT_EQ(run.status, 2) << "the others are removed, this one is not";
+}
+
+// On an ntfs-3g mount the short name Windows gives a long one is a second link: that is still
+// one name, and the file goes as any other.
+TEST_F(RescueXpTest, AWormFileWhoseOtherLinkIsItsShortNameIsRemoved) {
+  Infection infection = offline_test::plantInfection(tree);
+  const PlantedFile& worm = infection.inScope.front();
+  // The short form's entry, which ntfs-3g does not list, stands outside the scan's scope here.
+  fs::create_hard_link(tree.host(worm.path), tree.host("short-form-entry"));
+  offline_test::FakeShortNames shortNames("WINDOW~1.EXE");
+
+  RescueRun run = rescue({tree.root()});
+
+  for (const PlantedFile& file : infection.inScope) {
+    EXPECT_FALSE(exists(tree, file.path)) << file.path;
+  }
+  for (const std::string& line : run.lines)
+    EXPECT_EQ(line.find("Delete failed"), std::string::npos);
+  EXPECT_GT(shortNames.asked(), 0);
+  EXPECT_EQ(run.status, 1) << run.errors;
+}
+
+// Windows counts a path's length in UTF-16 units: a name of 85 CJK characters is 255 bytes
+// here but 85 units there, and its worm file is removed; a path of more than 259 units is out
+// of Windows's reach, and named.
+TEST_F(RescueXpTest, PathsAreMeasuredInTheUnitsWindowsCounts) {
+  Infection infection = offline_test::plantInfection(tree);
+  const std::string temp = tree.windowsFolder() + "\\Temp";
+  std::string name;
+  for (int i = 0; i < 81; ++i) name += "\xE6\x96\x87";
+  name += ".exe";
+  tree.addFile(temp + "\\" + name, infection.inScope.front().bytes);
+  std::string deep = temp;
+  while (deep.size() < 270) deep += "\\" + std::string(60, 'd');
+  tree.addFile(deep + "\\worm.exe", infection.inScope.front().bytes);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_FALSE(exists(tree, temp + "\\" + name));
+  std::string deleted = windowsPath(temp + "\\" + name) + "     W32/Blaster.Worm deleted";
+  EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), deleted), run.lines.end());
+  EXPECT_TRUE(exists(tree, deep + "\\worm.exe"));
+  EXPECT_NE(run.errors.find("its path is too long"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.status, 4) << run.errors;
 }
 
 TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {

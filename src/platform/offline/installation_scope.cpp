@@ -186,7 +186,9 @@ void ScopeBuilder::profilesIn(const std::string& profilesFolder) {
   TreeEntry entry;
   while (listing.next(entry)) {
     std::string path = joined(profilesFolder, entry.name);
-    if (entry.kind == EntryKind::kLink) {
+    if (entry.cut) {
+      note(displayPath(path) + ": " + describe(TreeError::kBadName));
+    } else if (entry.kind == EntryKind::kLink) {
       note(displayPath(path) + ": " + describe(TreeError::kLink));
     } else if (entry.kind == EntryKind::kFolder) {
       names.push_back(entry.name);

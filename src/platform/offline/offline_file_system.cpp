@@ -10,6 +10,8 @@
 
 #include "common/bounded_text.h"
 #include "platform/offline/name_mask.h"
+#include "platform/offline/short_name.h"
+#include "platform/offline/utf16_length.h"
 
 namespace platform::offline {
 
@@ -22,6 +24,7 @@ struct OfflineFileSystem::Listed {
   struct Entry {
     std::string name;
     EntryKind kind;
+    bool cut;
   };
   std::vector<Entry> entries;
   bool complete = false;
@@ -49,14 +52,21 @@ struct OfflineFileSystem::OpenFile {
   std::shared_ptr<Listed> listing;
   ScopedFd ownFolder;
   int folder = -1;
+  // The name the file was opened by in its folder, and its short form when that is the file's
+  // second link (see namesOf).
   std::string name;
+  char shortName[kShortNameCapacity] = {};
 };
 
 namespace {
 
-// Windows keeps none of these in a name. Joined to its folder, a name with a backslash names
-// another file; the others could not have been made by the system the installation runs.
+constexpr std::size_t kLongestWindowsName = 255;
+
+// Windows keeps none of these in a name, nor more than 255 UTF-16 units. Joined to its folder, a
+// name with a backslash names another file; the others could not have been made by the system
+// the installation runs.
 bool canBeWindowsName(const char* name) {
+  if (utf16Length(name) > kLongestWindowsName) return false;
   for (const char* c = name; *c != '\0'; ++c) {
     if (static_cast<unsigned char>(*c) < 0x20 || std::strchr("\"*/:<>?\\|", *c) != nullptr) {
       return false;
@@ -178,15 +188,16 @@ bool OfflineFileSystem::nextMatch(Search& search, FindEntry& entry) {
         if (errno == 0) listed.complete = true;
         return false;
       }
-      listed.entries.push_back({read.name, read.kind});
+      listed.entries.push_back({read.name, read.kind, read.cut});
     }
     const Listed::Entry& found = listed.entries[search.next];
     if (!search.everything && !matchesMask(search.mask.c_str(), found.name.c_str())) continue;
     if (hiddenIn(listed, found.name)) continue;
     entry = FindEntry();
     entry.attributes = attributesOf(found.kind);
-    text::copy(entry.fileName, found.name.c_str());
-    entry.exactName = canBeWindowsName(found.name.c_str());
+    // A name cut anywhere on its way would lead to another file, or to none.
+    bool whole = text::copy(entry.fileName, found.name.c_str()) && !found.cut;
+    entry.exactName = whole && canBeWindowsName(found.name.c_str());
     ++search.next;
     return true;
   }
@@ -204,6 +215,8 @@ Handle OfflineFileSystem::noteOpening(Handle handle) {
   }
   return handle;
 }
+
+std::size_t OfflineFileSystem::pathLength(const char* path) { return utf16Length(path); }
 
 Handle OfflineFileSystem::findFirst(const char* pattern, FindEntry& entry) {
   errno = ENOENT;
@@ -297,8 +310,7 @@ Handle OfflineFileSystem::openFile(const char* path, bool forRemoval) {
     opened->folder = folder;
   }
   FileIdentity identity;
-  opened->file = tree_.openFileIn(folder, name.c_str(), identity,
-                                  forRemoval ? &opened->name : nullptr, &opened->length);
+  opened->file = tree_.openFileIn(folder, name.c_str(), identity, &opened->name, &opened->length);
   if (!opened->file) return kNoHandle;
   Handle handle = nextHandle();
   files_.emplace(handle, std::move(opened));
@@ -361,6 +373,9 @@ bool OfflineFileSystem::identify(Handle file, platform::FileIdentity& identity) 
   struct stat status;
   if (opened == nullptr || fstat(opened->file.get(), &status) != 0) return false;
   describeFile(status, identity);
+  // A long name and its short form are one name to Windows, and go together.
+  identity.links = static_cast<std::uint32_t>(
+      namesOf(opened->file.get(), status.st_nlink, opened->name.c_str(), opened->shortName));
   return true;
 }
 
@@ -381,7 +396,12 @@ bool OfflineFileSystem::deleteOpenFile(Handle file) {
   }
   if (unlinkat(opened->folder, opened->name.c_str(), 0) != 0) return false;
   ++removals_;
-  return true;
+  // ntfs-3g takes a long name's short form with it. Should the short form outlive it, the file
+  // is still there to be started by that name: not removed.
+  struct stat left;
+  return opened->shortName[0] == '\0' ||
+         fstatat(opened->folder, opened->shortName, &left, AT_SYMLINK_NOFOLLOW) != 0 ||
+         left.st_dev != open.st_dev || left.st_ino != open.st_ino;
 }
 
 bool OfflineFileSystem::moveOpenFile(Handle, const char*) { return false; }

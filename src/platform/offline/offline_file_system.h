@@ -40,8 +40,11 @@ class OfflineFileSystem : public FileSystem {
 
   // Listings: the names as on disk, without "." and ".."; folders carry kAttributeDirectory,
   // symbolic links kAttributeReparsePoint (never entered, never opened), and a name that
-  // Windows could not hold (a backslash in it, say) is marked as not exact, with no short name.
+  // Windows could not hold (a backslash in it, more than 255 UTF-16 units, say) or that did not
+  // fit the listing is marked as not exact, with no short name.
   OpenFailure lastOpenFailure() override { return lastOpenFailure_; }
+  // In UTF-16 units, as Windows measures the path: names are UTF-8 here.
+  std::size_t pathLength(const char* path) override;
   Handle findFirst(const char* pattern, FindEntry& entry) override;
   bool findNext(Handle search, FindEntry& entry) override;
   void findClose(Handle search) override;
@@ -67,10 +70,13 @@ class OfflineFileSystem : public FileSystem {
   // Keeps the folder the file was found in (a descriptor of its own) and the file's name there.
   Handle openForRemoval(const char* path) override;
   // The device and inode as volume and index; a regular file's attributes are kAttributeNormal.
+  // The links are the names Windows counts: a long name's short form on an ntfs-3g mount is the
+  // same name, not a second one.
   bool identify(Handle file, platform::FileIdentity& identity) override;
   // Removes the name the file was opened by, after checking, in the folder kept, that the name
   // still leads to the open file (not followed, the same device and inode). False when it does
-  // not, or when the handle was not opened for removal.
+  // not, when the handle was not opened for removal, or when the name's short form still leads
+  // to the file afterwards.
   bool deleteOpenFile(Handle file) override;
 
   // Offline there is no restart to leave anything to: these all fail, leaving buffers empty.

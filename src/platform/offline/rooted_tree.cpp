@@ -152,8 +152,8 @@ bool FolderListing::next(TreeEntry& entry) {
     at_ += record.d_reclen;
     if (std::memchr(name, '\0', room) == nullptr) continue;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-    if (!text::copy(entry.name, name)) continue;
     entry.kind = kindOf(folder_.get(), record.d_type, name);
+    entry.cut = !text::copy(entry.name, name);
     return true;
   }
 }
@@ -184,7 +184,7 @@ bool RootedTree::findIgnoringCase(int folderFd, const char* name, TreeEntry& fou
   int matches = 0;
   TreeEntry entry;
   while (listing.next(entry)) {
-    if (!text::equalsIgnoringCase(entry.name, name)) continue;
+    if (entry.cut || !text::equalsIgnoringCase(entry.name, name)) continue;
     if (++matches > 1) return fail(TreeError::kAmbiguous);
     found = entry;
   }

@@ -42,12 +42,15 @@ const char* describe(TreeError error);
 
 enum class EntryKind { kFolder, kRegularFile, kLink, kOther };
 
-// A name component as the file system holds it (NAME_MAX bytes at most).
-constexpr std::size_t kNameCapacity = 256;
+// A name component as the file system holds it: NTFS names are up to 255 UTF-16 units, which
+// ntfs-3g gives as up to three bytes of UTF-8 each.
+constexpr std::size_t kNameCapacity = 3 * 255 + 1;
 
 struct TreeEntry {
   char name[kNameCapacity] = {};
   EntryKind kind = EntryKind::kOther;
+  // The name did not fit and `name` holds only its beginning, to be shown: it leads nowhere.
+  bool cut = false;
 };
 
 // What a file is, whatever it is called: the remedy acts only on the file that was examined.
@@ -80,8 +83,8 @@ class FolderListing {
   // folder and opening its files cost one open of the folder. False with tree.error() set. The
   // listing must not outlive the tree.
   bool open(RootedTree& tree, const char* relative);
-  // The next entry; false at the end or when the listing fails (errno then non-zero). Names
-  // that do not fit kNameCapacity are passed over.
+  // The next entry; false at the end or when the listing fails (errno then non-zero). A name
+  // that does not fit kNameCapacity comes cut, and marked so.
   bool next(TreeEntry& entry);
   // The folder's descriptor, valid while the listing is open (-1 before): files of the folder
   // are opened and removed through it.
