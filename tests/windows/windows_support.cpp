@@ -289,6 +289,31 @@ UnixFolderLink::~UnixFolderLink() {
   if (made_) runUnixProgram({"/bin/rm", "-f", unixLink_});
 }
 
+ScratchDrive::ScratchDrive(const std::string& folder, const std::string& mode) {
+  if (!CreateDirectoryA(folder.c_str(), nullptr)) return;
+  std::string unixFolder = unixPathOf(folder);
+  // Wine names drive C's root through the prefix's folder of drive letters: ".../dosdevices/c:/".
+  std::string driveC = unixPathOf("C:\\");
+  while (!driveC.empty() && driveC.back() == '/') driveC.pop_back();
+  if (unixFolder.empty() || driveC.size() < 3 || driveC.compare(driveC.size() - 3, 3, "/c:") != 0 ||
+      !runUnixProgram({"/bin/chmod", mode, unixFolder})) {
+    return;
+  }
+  for (char letter = 'p'; letter <= 'y'; ++letter) {
+    std::string root = std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":\\";
+    if (GetDriveTypeA(root.c_str()) != DRIVE_NO_ROOT_DIR) continue;
+    std::string link = driveC.substr(0, driveC.size() - 2) + letter + ":";
+    if (!runUnixProgram({"/bin/ln", "-s", unixFolder, link})) return;
+    unixLink_ = link;
+    if (GetDriveTypeA(root.c_str()) != DRIVE_NO_ROOT_DIR) root_ = root;
+    return;
+  }
+}
+
+ScratchDrive::~ScratchDrive() {
+  if (!unixLink_.empty()) runUnixProgram({"/bin/rm", "-f", unixLink_});
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string line;

@@ -98,6 +98,25 @@ class UnixFolderLink {
   bool made_ = false;
 };
 
+// A drive letter of its own, made for a test: its root is the new folder `folder`, given the Unix
+// permissions `mode` (such as "755"), which Wine shows as the root's access list (everyone else
+// gets what the permissions give others). The letter goes when this goes out of scope; the
+// folder stays for its scratch folder to remove.
+class ScratchDrive {
+ public:
+  ScratchDrive(const std::string& folder, const std::string& mode);
+  ~ScratchDrive();
+  ScratchDrive(const ScratchDrive&) = delete;
+  ScratchDrive& operator=(const ScratchDrive&) = delete;
+  bool mapped() const { return !root_.empty(); }
+  // "Q:\".
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string unixLink_;
+  std::string root_;
+};
+
 std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace wintest
