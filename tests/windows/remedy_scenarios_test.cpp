@@ -154,24 +154,9 @@ TEST_F(RemedyScenario, On7TheConsoleScannerOffersTheRestartAndSaysSo) {
 TEST_F(RemedyScenario, AWormPastTheLongestPathIsReachedByItsShortPathAndDeleted) {
   for (const char* version : {"win98", "winxp"}) {
     SCOPED_TRACE(version);
-    // Folders of 50 characters: the worm's path is well past 260. Made through the
-    // long-path form of the wide calls, which the program itself never uses.
-    std::wstring deep = L"\\\\?\\" + std::wstring(scratch.path().begin(), scratch.path().end());
-    std::vector<std::wstring> made;
-    for (wchar_t letter = L'a'; letter < L'f'; ++letter) {
-      deep += L"\\" + std::wstring(50, letter) + L" " + std::wstring(version, version + 5);
-      ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr)) << GetLastError();
-      made.push_back(deep);
-    }
-    std::wstring worm = deep + L"\\blaster worm.exe";
-    std::string bytes = specimens::build(2, specimens::Variant::Plain)->bytes;
-    HANDLE file = CreateFileW(worm.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_ARCHIVE, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
+    wintest::DeepFile worm(scratch.path(), "blaster worm.exe",
+                           specimens::build(2, specimens::Variant::Plain)->bytes);
+    ASSERT_TRUE(worm.written());
 
     std::vector<std::string> lines = walk(version);
 
@@ -186,12 +171,7 @@ TEST_F(RemedyScenario, AWormPastTheLongestPathIsReachedByItsShortPathAndDeleted)
     ASSERT_EQ(deleted.size(), 1u) << ::testing::PrintToString(lines);
     EXPECT_LT(deleted[0].size(), static_cast<std::size_t>(MAX_PATH)) << deleted[0];
     EXPECT_NE(deleted[0].find('~'), std::string::npos) << deleted[0];
-    EXPECT_EQ(GetFileAttributesW(worm.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the worm is still there";
-    // The scratch folder's own removal goes through paths of the usual length.
-    DeleteFileW(worm.c_str());
-    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
-      RemoveDirectoryW(folder->c_str());
+    EXPECT_FALSE(worm.exists());
   }
 }
 

@@ -314,6 +314,34 @@ ScratchDrive::~ScratchDrive() {
   if (!unixLink_.empty()) runUnixProgram({"/bin/rm", "-f", unixLink_});
 }
 
+DeepFile::DeepFile(const std::string& folder, const std::string& name, const std::string& bytes) {
+  std::wstring path = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
+  for (wchar_t letter = L'a'; letter < L'f'; ++letter) {
+    path += L"\\" + std::wstring(50, letter);
+    if (!CreateDirectoryW(path.c_str(), nullptr)) return;
+    folders_.push_back(path);
+  }
+  file_ = path + L"\\" + std::wstring(name.begin(), name.end());
+  HANDLE file = CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD count = 0;
+  written_ = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) &&
+             count == bytes.size();
+  CloseHandle(file);
+}
+
+DeepFile::~DeepFile() {
+  if (!file_.empty()) DeleteFileW(file_.c_str());
+  for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder) {
+    RemoveDirectoryW(folder->c_str());
+  }
+}
+
+bool DeepFile::exists() const {
+  return GetFileAttributesW(file_.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string line;

@@ -117,6 +117,25 @@ class ScratchDrive {
   std::string root_;
 };
 
+// A file written five folders of 50 characters deep under `folder`, its path well past 260
+// characters, through the long-path form of the wide calls, which the program itself never uses.
+// Removed with its folders when this goes out of scope: the scratch folder's own removal keeps
+// to paths of the usual length.
+class DeepFile {
+ public:
+  DeepFile(const std::string& folder, const std::string& name, const std::string& bytes);
+  ~DeepFile();
+  DeepFile(const DeepFile&) = delete;
+  DeepFile& operator=(const DeepFile&) = delete;
+  bool written() const { return written_; }
+  bool exists() const;
+
+ private:
+  std::vector<std::wstring> folders_;
+  std::wstring file_;
+  bool written_ = false;
+};
+
 std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace wintest

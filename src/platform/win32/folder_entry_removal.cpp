@@ -16,6 +16,7 @@
 namespace platform::win32 {
 namespace {
 
+// A handle of a file, folder or token, closed with CloseHandle.
 struct KernelHandleTraits {
   using Value = HANDLE;
   static Value none() { return INVALID_HANDLE_VALUE; }
@@ -119,15 +120,15 @@ EntryRemoval judgeDescriptor(HANDLE folder) {
 
 EntryRemoval folderEntryRemoval(const char* folder) {
   if (!ntFamily()) return EntryRemoval::kNoAccessLists;
-  // Only the right to read the owner and access list; shared with everyone, so that the question
-  // disturbs nobody. A folder opens only with backup semantics, which without the privilege
-  // enabled gives no right beyond those asked for.
+  // Only the rights to read its attributes (what it is) and its owner and access list; shared
+  // with everyone, so that the question disturbs nobody. A folder opens only with backup
+  // semantics, which without the privilege enabled gives no right beyond those asked for.
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
   if (ntFamilyFrom2000()) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
   ScopedKernelHandle opened;
   {
     RealFileNames realNames;
-    opened.reset(CreateFileA(folder, READ_CONTROL,
+    opened.reset(CreateFileA(folder, READ_CONTROL | FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, flags, nullptr));
   }
