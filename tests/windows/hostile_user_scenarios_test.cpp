@@ -208,11 +208,18 @@ TEST_F(HostileUserWalk, OnNtAWormThatCannotBeEndedIsMovedAsideAndGoneAfterTheRes
 // would let any user rename the folder away and leave a junction of its name before the restart.
 // The worm then stays where it is, and its line says so.
 TEST_F(HostileUserWalk, OnNtTheFolderForTheRestartIsMadeInARootOnlyWhereNoOneElseMayRenameIt) {
-  for (bool everyoneMayDelete : {false, true}) {
-    SCOPED_TRACE(everyoneMayDelete ? "everyone may delete in the root"
-                                   : "a root kept to its owner");
-    wintest::ScratchDrive drive(scratch.path() + (everyoneMayDelete ? "\\open" : "\\kept"),
-                                everyoneMayDelete ? "777" : "755");
+  struct Case {
+    const char* version;
+    bool everyoneMayDelete;
+  };
+  for (Case c :
+       {Case{"nt40", false}, Case{"nt40", true}, Case{"win7", false}, Case{"win7", true}}) {
+    bool everyoneMayDelete = c.everyoneMayDelete;
+    SCOPED_TRACE(std::string(c.version) + (everyoneMayDelete ? ": everyone may delete in the root"
+                                                             : ": a root kept to its owner"));
+    wintest::ScratchDrive drive(
+        scratch.path() + "\\" + c.version + (everyoneMayDelete ? "-open" : "-kept"),
+        everyoneMayDelete ? "777" : "755");
     ASSERT_TRUE(drive.mapped());
     ASSERT_TRUE(CreateDirectoryA((drive.root() + "r").c_str(), nullptr));
     std::string image = drive.root() + "r\\msblast.exe";
@@ -221,7 +228,7 @@ TEST_F(HostileUserWalk, OnNtTheFolderForTheRestartIsMadeInARootOnlyWhereNoOneEls
     {
       uidriver::RunningProgram running(image);
       ASSERT_TRUE(running.started());
-      lines = wintest::walkFolder(drive.root() + "r", "win7");
+      lines = wintest::walkFolder(drive.root() + "r", c.version);
     }
     EXPECT_TRUE(contains(lines, image + "     W32/Blaster.Worm Delete failed"))
         << ::testing::PrintToString(lines);
