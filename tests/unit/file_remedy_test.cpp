@@ -195,10 +195,11 @@ TEST_F(FileRemedyTest, OnNtTheFolderForTheRestartIsMadeOnlyWhereOthersCannotRena
     c.arrange(sim.files, root);
     std::size_t foldersBefore = sim.files.protectedFolders().size();
     std::size_t scheduledBefore = sim.files.deletionsAtRestart().size();
-    {
-      WormFile file = identified(worm);
-      EXPECT_EQ(scheduleRemovalAtRestart(file), c.scheduled ? 1 : 0) << c.what;
-    }
+    written.clear();
+    scanSession().restartRequired = 0;
+    remove(worm);
+    EXPECT_EQ(written, Strings{line(worm, "Delete failed")}) << c.what;
+    EXPECT_EQ(scanSession().restartRequired, c.scheduled ? 1 : 0) << c.what;
     Strings scheduled(sim.files.deletionsAtRestart().begin() + scheduledBefore,
                       sim.files.deletionsAtRestart().end());
     if (c.scheduled) {
