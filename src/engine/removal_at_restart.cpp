@@ -21,17 +21,46 @@ char driveOf(const char* path) {
   return drive ? text::upperAscii(path[0]) : '\0';
 }
 
+// Whether a folder made in `parent` stays where it is made until the restart. Anyone who may
+// delete entries of the parent (or give themselves that right) can rename the new folder away,
+// whatever its own access list says, and leave a junction of its name leading elsewhere; the
+// restart would then delete through it. Only where the parent leaves that to the administrators
+// and the system is the folder used. A volume without access lists (FAT) has no junctions and
+// lets every user change every file on it anyway: there the folder is used as it is.
+// What may be done to the parent itself does not matter here: it is either a volume's root,
+// which cannot be renamed, or the running system's Windows folder, which cannot be renamed while
+// files beneath it are open.
+bool keepsItsEntriesFromOthers(const char* parent) {
+  switch (platform::files().entryRemoval(parent)) {
+    case platform::EntryRemoval::kAdministratorsOnly:
+    case platform::EntryRemoval::kNoAccessLists:
+      return true;
+    case platform::EntryRemoval::kOthers:
+    case platform::EntryRemoval::kUnknown:
+      break;
+  }
+  return false;
+}
+
 // A new folder that only administrators may change, on the volume of `path`: under the Windows
-// folder when the file lies on its drive, else at the root of the file's own drive. False, with
-// `folder` empty, when the file lies on no drive or no such folder can be made.
+// folder when the file lies on its drive, else at the root of the file's own drive (the only
+// folder every volume has whose access list the system set), and only where no one else may
+// rename it. False, with `folder` empty, when the file lies on no drive or no such folder can be
+// made.
 bool makeProtectedFolderFor(const char* path, char (&folder)[platform::kMaxPath]) {
   folder[0] = '\0';
   char base[platform::kMaxPath];
+  char parent[platform::kMaxPath];
   char drive = driveOf(path);
   if (drive == '\0' || path[2] != '\\' || !platform::files().windowsDirectory(base, sizeof base)) {
     return false;
   }
+  // A drive's root is named with its backslash: "D:" alone is the current folder of drive D.
   if (driveOf(base) != drive) text::format(base, sizeof base, "%c:", drive);
+  if (!text::format(parent, sizeof parent, base[2] == '\0' ? "%s\\" : "%s", base) ||
+      !keepsItsEntriesFromOthers(parent)) {
+    return false;
+  }
   for (int number = 1; number <= kMostProtectedFolders; ++number) {
     if (text::format(folder, sizeof folder, "%s\\Vandrel removal %d", base, number) &&
         platform::files().createProtectedFolder(folder)) {

@@ -77,6 +77,8 @@ class DryRunFileSystem : public FileSystem {
   bool deleteOpenFile(Handle file) override;
   bool moveOpenFile(Handle file, const char* newPath) override;
   bool createProtectedFolder(const char* path) override;
+  // Only asks: what a real run would find decides what it would schedule.
+  EntryRemoval entryRemoval(const char* folder) override { return real_.entryRemoval(folder); }
   bool identifyPath(const char* path, FileIdentity& identity) override;
   std::uint32_t driveType(const char* root) override { return real_.driveType(root); }
   bool deleteAtRestart(const char* path) override;

@@ -51,6 +51,21 @@ enum class OpenFailure : std::uint8_t {
   kOther,     // refused, damaged, a limit met, or anything else
 };
 
+// Who may delete or rename what lies in a folder, or give themselves the right to.
+enum class EntryRemoval : std::uint8_t {
+  // Only administrators and the system (and the account this program runs as): the folder's
+  // owner and access list show it.
+  kAdministratorsOnly,
+  // The volume keeps no access lists (FAT): every user may change every file on it.
+  kNoAccessLists,
+  // The owner or an entry of the access list lets someone else do it; no access list at all
+  // lets everyone.
+  kOthers,
+  // It could not be verified: the folder could not be opened, its security could not be read or
+  // holds what this program does not know.
+  kUnknown,
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -115,6 +130,13 @@ class FileSystem {
   // add to it, rename or delete in it, or change its access list. False when the path exists
   // already (a folder someone else made is never taken) or the folder cannot be made.
   virtual bool createProtectedFolder(const char* path) = 0;
+  // Who may delete or rename the entries of the folder `folder`, asked of the folder itself
+  // (opened without following a link at its name) and of its volume. An implementation that
+  // cannot tell says kUnknown.
+  virtual EntryRemoval entryRemoval(const char* folder) {
+    static_cast<void>(folder);
+    return EntryRemoval::kUnknown;
+  }
 
   // What the system tells of the file at `path`, opened without any right to read or change it
   // (links on the way followed, as when the system starts a program from it). False when it

@@ -67,6 +67,46 @@ bool joinPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLengt
   return std::strlen(out) < kPathBytes && platform::files().pathLength(out) < kMaxPath;
 }
 
+// The short (8.3) name of a listed entry, where the system keeps one apart from its long name
+// and it leads nowhere else; else null.
+const char* shortNameOf(const platform::FindEntry& entry) {
+  if (entry.alternateName[0] == '\0' || leadsElsewhere(entry.alternateName)) return nullptr;
+  return entry.alternateName;
+}
+
+// Reaches an entry whose path does not fit a path buffer by its short form, as the system itself
+// can start such a file: first its own short name in the folder as the pattern names it, then its
+// name (short where it has one) in the folder's short path. True, with the path in `out`, when
+// one of them fits; false, leaving `out` as it was, when the entry has no such path.
+bool joinShortPath(char (&out)[kWorkBufferSize], const char* pattern, int prefixLength,
+                   const platform::FindEntry& entry, const char* name, const char* suffix) {
+  char candidate[kWorkBufferSize];
+  const char* shortName = shortNameOf(entry);
+  if (shortName != nullptr && joinPath(candidate, pattern, prefixLength, shortName, suffix)) {
+    text::copy(out, candidate);
+    return true;
+  }
+  // The folder, without the backslashes that end it (the temporary folder's pattern has two).
+  char folder[kMaxPath];
+  int folderLength = prefixLength;
+  while (folderLength > 3 && pattern[folderLength - 1] == '\\') --folderLength;
+  if (folderLength <= 0 || folderLength >= static_cast<int>(sizeof folder)) return false;
+  std::memcpy(folder, pattern, folderLength);
+  folder[folderLength] = '\0';
+  char shortFolder[kMaxPath + 1];
+  if (!platform::files().shortPathName(folder, shortFolder, kMaxPath) ||
+      (shortFolder[0] != '\0' && shortFolder[std::strlen(shortFolder) - 1] != '\\' &&
+       !text::append(shortFolder, "\\"))) {
+    return false;
+  }
+  if (!joinPath(candidate, shortFolder, static_cast<int>(std::strlen(shortFolder)),
+                shortName != nullptr ? shortName : name, suffix)) {
+    return false;
+  }
+  text::copy(out, candidate);
+  return true;
+}
+
 void showEntryOnStatusLine(const char* fullPath) {
   char shortened[kWorkBufferSize] = {};
   shortenPathForDisplay(fullPath, shortened, sizeof shortened, kStatusPathLength);
@@ -133,6 +173,9 @@ PassEnd walkFiles(const char* pattern) {
     if (prefixLength < 0) return PassEnd::PatternError;
     bool pathFits =
         joinPath(fullPath, pattern, prefixLength, name != nullptr ? name : entry.fileName, "");
+    if (!pathFits && name != nullptr && !isDirectory(entry)) {
+      pathFits = joinShortPath(fullPath, pattern, prefixLength, entry, name, "");
+    }
     showEntryOnStatusLine(fullPath);
 
     if (!isDirectory(entry) && !pathFits) {
@@ -219,7 +262,8 @@ int walkDirectory(const char* pattern) {
       noteNotExamined(nextPattern, "a junction or folder link, not followed");
       continue;
     }
-    if (!fits || !joinPath(nextPattern, pattern, prefixLength, name, "\\*.*")) {
+    if ((!fits || !joinPath(nextPattern, pattern, prefixLength, name, "\\*.*")) &&
+        !joinShortPath(nextPattern, pattern, prefixLength, entry, name, "\\*.*")) {
       noteNotExamined(nextPattern, "its path is too long");
       continue;
     }

@@ -15,8 +15,8 @@
 // ProtectiveAttributesContract (read-only, hidden and system files resist deletion until their
 // attributes are replaced, and files are deleted by path); FilesInUseContract (files held open
 // without delete sharing, and moves into protected folders for removal at a restart);
-// CodePageContract (names the single-byte code page cannot spell). An environment whose paths
-// never lead through a link declares `static constexpr bool kFollowsLinks = false`.
+// CodePageContract (names the single-byte code page cannot spell, and short names). An environment
+// whose paths never lead through a link declares `static constexpr bool kFollowsLinks = false`.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -353,5 +353,34 @@ TYPED_TEST_P(CodePageContract, ANameOutsideTheCodePageIsListedAsNotExactWithItsS
   EXPECT_EQ(this->contentsOf("outside.exe"), "(absent)");
 }
 
+// A long name has a short name beside it: listed with the entry, given for the folder by the
+// short path, and taken in a path, so that a path too long for the program's buffers can still
+// reach the file.
+TYPED_TEST_P(CodePageContract, ALongNameIsAlsoReachedByItsShortName) {
+  const std::string folder = "a folder with a long name";
+  this->env.addFile(folder + "\\a file with a long name.exe", "MZ long",
+                    platform::kAttributeArchive);
+  platform::FileSystem& files = this->env.files();
+
+  platform::FindEntry entry;
+  platform::ScopedSearch search(files.findFirst(this->path(folder + "\\*.exe").c_str(), entry));
+  ASSERT_TRUE(search.valid());
+  EXPECT_STREQ(entry.fileName, "a file with a long name.exe");
+  std::string shortName = entry.alternateName;
+  ASSERT_NE(shortName, "");
+  EXPECT_LE(shortName.size(), 12u) << shortName;
+  EXPECT_EQ(shortName.find_first_of("\\/:?* "), std::string::npos) << shortName;
+  EXPECT_EQ(this->contentsOf(folder + "\\" + shortName), "MZ long");
+
+  char shortFolder[platform::kMaxPath];
+  ASSERT_TRUE(files.shortPathName(this->path(folder).c_str(), shortFolder, sizeof shortFolder));
+  EXPECT_EQ(std::string(shortFolder).find(' '), std::string::npos) << shortFolder;
+  platform::ScopedFile file(
+      files.openForReading((std::string(shortFolder) + "\\" + shortName).c_str()));
+  ASSERT_TRUE(file.valid()) << shortFolder;
+  EXPECT_EQ(this->contentsThrough(file.get()), "MZ long");
+}
+
 REGISTER_TYPED_TEST_SUITE_P(CodePageContract,
-                            ANameOutsideTheCodePageIsListedAsNotExactWithItsShortName);
+                            ANameOutsideTheCodePageIsListedAsNotExactWithItsShortName,
+                            ALongNameIsAlsoReachedByItsShortName);

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "scan/directory_walker.h"
 #include "scan/path_display.h"
 #include "sim_fixture.h"
+#include "specimens/specimens.h"
 
 namespace {
 
@@ -61,16 +63,52 @@ TEST_F(WalkerTest, DoesNotEnterJunctionsOrSymbolicLinks) {
   EXPECT_EQ(statusesWithoutDots(), (Strings{R"(C:\W\LINK)"}));
 }
 
-TEST_F(WalkerTest, SkipsPathsThatWouldNotFitRatherThanCuttingThem) {
-  std::string folder = R"(C:\W\)" + std::string(240, 'd');
-  std::string fits = folder + R"(\f.txt)";                     // 252 characters
-  std::string tooLong = folder + "\\" + std::string(20, 'n');  // 266 characters
+// A path that does not fit a path buffer is never cut (a cut path could name another file): it
+// is reached by its short form, as the system starts such a file, and shown and examined by it.
+TEST_F(WalkerTest, APathThatDoesNotFitIsReachedByItsShortPath) {
+  std::string folder = R"(C:\W\)" + std::string(240, 'd');      // short name DDDDDD~1
+  std::string fits = folder + R"(\f.txt)";                      // 252 characters
+  std::string longName = folder + "\\" + std::string(20, 'n');  // 266 characters
+  std::string shortName = folder + R"(\worm with a long name.exe)";
   sim.files.addFile(fits);
+  sim.files.addFile(longName);
+  sim.files.addFile(shortName, specimens::build(2, specimens::Variant::Plain)->bytes);
+  sim.files.setShortName(shortName, "WORMWI~1.EXE");
+  sim.files.addFile(folder + "\\" + std::string(20, 's') + R"(\deeper.txt)");
+
+  EXPECT_EQ(walkDirectory(R"(C:\W\*.*)"), 4) << sim.dump();
+  // Its own short name first, in the folder as the walk names it; else the folder's short path.
+  Strings shown = statusesWithoutDots();
+  auto isShown = [&shown](const std::string& path) {
+    std::string expected = path;
+    if (expected.size() > 60)
+      expected = expected.substr(0, 29) + ".." + expected.substr(expected.size() - 29);
+    return std::find(shown.begin(), shown.end(), expected) != shown.end();
+  };
+  EXPECT_TRUE(isShown(folder + R"(\WORMWI~1.EXE)"));
+  EXPECT_TRUE(isShown(folder + R"(\NNNNNN~1)"));
+  EXPECT_TRUE(isShown(R"(C:\W\DDDDDD~1\SSSSSS~1\deeper.txt)"));
+  EXPECT_EQ(scanSession().statistics.notExamined, 0) << ::testing::PrintToString(shown);
+  // The worm among them is removed through the path that reached it, and its line names that.
+  EXPECT_EQ(written, Strings{folder + R"(\WORMWI~1.EXE     W32/Blaster.Worm deleted)"});
+  EXPECT_FALSE(sim.files.hasFile(shortName));
+}
+
+// Without short names (the system can be told to make none), such a path has no form that fits:
+// it is named as not examined, never cut.
+TEST_F(WalkerTest, APathWithoutAShortFormIsNamedAndSkippedRatherThanCut) {
+  std::string folder = R"(C:\W\)" + std::string(240, 'd');
+  std::string tooLong = folder + "\\" + std::string(20, 'n');
+  sim.files.addFile(folder + R"(\f.txt)");
   sim.files.addFile(tooLong);
-  sim.files.addFile(folder + R"(\)" + std::string(20, 's') + R"(\hidden.txt)");
+  sim.files.addFile(folder + "\\" + std::string(20, 's') + R"(\hidden.txt)");
+  for (const std::string& path : {folder, tooLong, folder + "\\" + std::string(20, 's')}) {
+    sim.files.inject(sim::FileFault::ShortName, path);
+  }
 
   EXPECT_EQ(walkDirectory(R"(C:\W\*.*)"), 1) << sim.dump();
   for (const std::string& status : statuses) EXPECT_EQ(status.find("hidden"), std::string::npos);
+  EXPECT_EQ(scanSession().statistics.notExamined, 2);
 }
 
 TEST_F(WalkerTest, APatternWithoutADotCannotBeSplit) {

@@ -6,6 +6,7 @@
 #include "engine/worm_file.h"
 #include "sim_fixture.h"
 #include "specimens/specimens.h"
+#include "support/security_descriptor.h"
 
 namespace {
 
@@ -133,6 +134,101 @@ TEST_F(FileRemedyTest, OnNtARunningWormIsMovedIntoAProtectedFolderAndScheduledTh
   EXPECT_FALSE(sim.files.hasFile(kWorm));
   EXPECT_TRUE(sim.files.hasFile(R"(C:\WINDOWS\Vandrel removal 2\msblast.exe)"));
   EXPECT_EQ(scanSession().restartRequired, 1);
+}
+
+// The folder for the restart is made only where no one but the administrators and the system
+// may rename it: anyone who may delete entries of its parent could move it away and leave a
+// junction of its name, through which the restart would delete. Where that cannot be verified
+// the worm gets its "Delete failed" line and stays where it is, and no restart is offered. A
+// volume without access lists has no junctions, and every user may change every file on it.
+TEST_F(FileRemedyTest, OnNtTheFolderForTheRestartIsMadeOnlyWhereOthersCannotRenameIt) {
+  // Each case on a drive of its own; `arrange` is given the drive's root.
+  struct Case {
+    const char* what;
+    std::function<void(sim::SimFileSystem&, const std::string&)> arrange;
+    bool scheduled;
+  };
+  using security::descriptor;
+  const std::vector<Case> cases = {
+      {"a root as Windows XP sets it",
+       [](sim::SimFileSystem& files, const std::string& root) {
+         files.setFolderSecurity(root, security::rootFromXp());
+       },
+       true},
+      {"a root as NT 4.0 and 2000 set it",
+       [](sim::SimFileSystem& files, const std::string& root) {
+         files.setFolderSecurity(root, security::rootOfNt4And2000());
+       },
+       false},
+      {"users may delete entries of the root",
+       [](sim::SimFileSystem& files, const std::string& root) {
+         files.setFolderSecurity(root,
+                                 descriptor(security::kAdministrators,
+                                            {{security::kAdministrators, security::kFullControl},
+                                             {security::kUsers, security::kDeleteChild, 0}}));
+       },
+       false},
+      {"a root without an access list",
+       [](sim::SimFileSystem& files, const std::string& root) {
+         files.setFolderSecurity(root, descriptor(security::kAdministrators, {}, false));
+       },
+       false},
+      {"a root whose security cannot be read",
+       [](sim::SimFileSystem& files, const std::string& root) {
+         files.inject(sim::FileFault::Security, root);
+       },
+       false},
+      {"a FAT volume",
+       [](sim::SimFileSystem& files, const std::string& root) {
+         files.setFolderSecurity(root, security::rootOfNt4And2000());
+         files.setAccessLists(root[0], false);
+       },
+       true},
+  };
+  sim.processes.setWindowsNt(5);
+  char drive = 'D';
+  for (const Case& c : cases) {
+    const std::string root = std::string(1, drive++) + ":\\";
+    const std::string worm = root + "DOWNLOAD\\msblast.exe";
+    plant(worm);
+    sim.processes.process(sim.processes.start(worm)).canTerminate = false;
+    c.arrange(sim.files, root);
+    std::size_t foldersBefore = sim.files.protectedFolders().size();
+    std::size_t scheduledBefore = sim.files.deletionsAtRestart().size();
+    written.clear();
+    scanSession().restartRequired = 0;
+    remove(worm);
+    EXPECT_EQ(written, Strings{line(worm, "Delete failed")}) << c.what;
+    EXPECT_EQ(scanSession().restartRequired, c.scheduled ? 1 : 0) << c.what;
+    Strings scheduled(sim.files.deletionsAtRestart().begin() + scheduledBefore,
+                      sim.files.deletionsAtRestart().end());
+    if (c.scheduled) {
+      EXPECT_EQ(scheduled,
+                (Strings{root + "Vandrel removal 1\\msblast.exe", root + "Vandrel removal 1"}))
+          << c.what;
+    } else {
+      EXPECT_EQ(sim.files.protectedFolders().size(), foldersBefore) << c.what;
+      EXPECT_TRUE(scheduled.empty()) << c.what;
+      EXPECT_TRUE(sim.files.hasFile(worm)) << c.what << "\n" << sim.dump();
+    }
+  }
+}
+
+// A Windows folder that a user owns (Terminal Services hands each user one of their own) lets
+// that user rename anything in it: the worm stays where it is, and its line says so.
+TEST_F(FileRemedyTest, OnNtAWindowsFolderThatAUserOwnsTakesNoFolderForTheRestart) {
+  sim.processes.setWindowsNt(5);
+  sim.files.setFolderSecurity(
+      R"(C:\WINDOWS)",
+      security::descriptor(security::kSomeUser, {{security::kSomeUser, security::kFullControl}}));
+  sim.processes.process(sim.processes.start(kWorm)).canTerminate = false;
+  remove(kWorm);
+
+  EXPECT_EQ(written, Strings{line(kWorm, "Delete failed")});
+  EXPECT_TRUE(sim.files.protectedFolders().empty());
+  EXPECT_TRUE(sim.files.deletionsAtRestart().empty());
+  EXPECT_EQ(scanSession().restartRequired, 0);
+  EXPECT_TRUE(sim.files.hasFile(kWorm));
 }
 
 TEST_F(FileRemedyTest, ARestartIsOfferedOnlyForRemovalsReallyArranged) {

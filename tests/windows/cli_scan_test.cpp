@@ -6,12 +6,13 @@
 #include <string>
 
 #include "platform/win32/file_system_redirection.h"
+#include "specimens/specimens.h"
 #include "windows/windows_support.h"
 
 namespace {
 
 // Counts the regular files of a tree the plain way, as a person would with a file manager:
-// every non-folder entry, without following links, leaving out paths too long for the program.
+// every non-folder entry, without following links. The prefix has no path past 260 characters.
 int countRegularFiles(const std::string& folder) {
   int count = 0;
   WIN32_FIND_DATAA data;
@@ -59,6 +60,22 @@ TEST(CliScan, ACleanPrefixEndsWithTheStatisticsAndCountsEveryFileOfBothTrees) {
   EXPECT_EQ(tail[3], "Total files deleted\t\t:  0");
   EXPECT_EQ(tail[4], "Scanning completed");
   EXPECT_GT(expected, 100) << "the prefix's Windows tree looks empty";
+}
+
+// A worm deeper in the temporary tree than 260 characters reach is reached by its short path and
+// removed as any other: everything was examined and every worm removed.
+TEST(CliScan, AWormPastTheLongestPathIsRemovedThroughItsShortPath) {
+  wintest::ScratchFolder folder;
+  wintest::DeepFile worm(folder.path(), "blaster worm.exe",
+                         specimens::build(2, specimens::Variant::Plain)->bytes);
+  ASSERT_TRUE(worm.written());
+
+  wintest::ProgramRun run = wintest::runProgram("vandrel-cli.exe", "");
+
+  EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
+  EXPECT_NE(run.output.find("~"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("     W32/Blaster.Worm deleted"), std::string::npos) << run.output;
+  EXPECT_FALSE(worm.exists());
 }
 
 // Another program on the desktop posts the console scan's hidden window what would end or steer

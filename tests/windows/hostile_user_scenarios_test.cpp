@@ -203,6 +203,51 @@ TEST_F(HostileUserWalk, OnNtAWormThatCannotBeEndedIsMovedAsideAndGoneAfterTheRes
   EXPECT_FALSE(exists(moved.substr(0, moved.find_last_of('\\')))) << "its folder stays";
 }
 
+// On another drive the folder for the restart is made in the drive's root, and only where no one
+// else may delete what lies there: a root that lets everyone do so (as NT 4.0 and 2000 set it)
+// would let any user rename the folder away and leave a junction of its name before the restart.
+// The worm then stays where it is, and its line says so.
+TEST_F(HostileUserWalk, OnNtTheFolderForTheRestartIsMadeInARootOnlyWhereNoOneElseMayRenameIt) {
+  struct Case {
+    const char* version;
+    bool everyoneMayDelete;
+  };
+  for (Case c :
+       {Case{"nt40", false}, Case{"nt40", true}, Case{"win7", false}, Case{"win7", true}}) {
+    bool everyoneMayDelete = c.everyoneMayDelete;
+    SCOPED_TRACE(std::string(c.version) + (everyoneMayDelete ? ": everyone may delete in the root"
+                                                             : ": a root kept to its owner"));
+    wintest::ScratchDrive drive(
+        scratch.path() + "\\" + c.version + (everyoneMayDelete ? "-open" : "-kept"),
+        everyoneMayDelete ? "777" : "755");
+    ASSERT_TRUE(drive.mapped());
+    ASSERT_TRUE(CreateDirectoryA((drive.root() + "r").c_str(), nullptr));
+    std::string image = drive.root() + "r\\msblast.exe";
+    ASSERT_TRUE(wintest::copyRunnableSpecimen(image));
+    Lines lines;
+    {
+      uidriver::RunningProgram running(image);
+      ASSERT_TRUE(running.started());
+      lines = wintest::walkFolder(drive.root() + "r", c.version);
+    }
+    EXPECT_TRUE(contains(lines, image + "     W32/Blaster.Worm Delete failed"))
+        << ::testing::PrintToString(lines);
+    std::string moved = drive.root() + "Vandrel removal 1\\msblast.exe";
+    if (everyoneMayDelete) {
+      EXPECT_TRUE(contains(lines, "restartRequired=0")) << ::testing::PrintToString(lines);
+      EXPECT_TRUE(exists(image));
+      EXPECT_FALSE(exists(moved.substr(0, moved.find_last_of('\\'))));
+    } else {
+      EXPECT_TRUE(contains(lines, "restartRequired=1")) << ::testing::PrintToString(lines);
+      EXPECT_FALSE(exists(image));
+      EXPECT_TRUE(exists(moved));
+      // The restart comes while the drive is there, so that nothing is left for a later one.
+      ASSERT_TRUE(wintest::restartWine());
+      EXPECT_FALSE(exists(moved));
+    }
+  }
+}
+
 // ".．＼outside.exe" and a name of characters the code page lacks: the first would lead out of
 // its folder, the second cannot be named at all; both are reached by their short names.
 TEST_F(HostileUserWalk, NamesOutsideTheCodePageAreReachedByTheirShortNamesOnly) {

@@ -148,6 +148,33 @@ TEST_F(RemedyScenario, On7TheConsoleScannerOffersTheRestartAndSaysSo) {
   EXPECT_NE(run.errors.find("-> No"), std::string::npos) << run.errors;
 }
 
+// A worm deeper than the program's 260-character paths reach is reached by its short path, as
+// the system itself can start it, and removed through that path, which its line names. Wine
+// gives short names to long names as Windows does.
+TEST_F(RemedyScenario, AWormPastTheLongestPathIsReachedByItsShortPathAndDeleted) {
+  for (const char* version : {"win98", "winxp"}) {
+    SCOPED_TRACE(version);
+    wintest::DeepFile worm(scratch.path(), "blaster worm.exe",
+                           specimens::build(2, specimens::Variant::Plain)->bytes);
+    ASSERT_TRUE(worm.written());
+
+    std::vector<std::string> lines = walk(version);
+
+    const std::string ending = "     W32/Blaster.Worm deleted";
+    std::vector<std::string> deleted;
+    for (const std::string& line : lines) {
+      if (line.size() > ending.size() &&
+          line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
+        deleted.push_back(line.substr(0, line.size() - ending.size()));
+      }
+    }
+    ASSERT_EQ(deleted.size(), 1u) << ::testing::PrintToString(lines);
+    EXPECT_LT(deleted[0].size(), static_cast<std::size_t>(MAX_PATH)) << deleted[0];
+    EXPECT_NE(deleted[0].find('~'), std::string::npos) << deleted[0];
+    EXPECT_FALSE(worm.exists());
+  }
+}
+
 TEST_F(RemedyScenario, On98EveryHeldFileGetsItsOwnLineInWininit) {
   std::string first = plant("worm one.exe");
   std::string second = plant("worm two.exe");

@@ -134,4 +134,27 @@ TEST_F(Win32FileSystem, AnOpenFileMovesOnlyToAPlainFullPath) {
   EXPECT_TRUE(files.moveOpenFile(file.get(), at("kept\\worm.exe").c_str()));
 }
 
+// Who may remove a folder's entries is read from the folder itself, through a handle. Wine keeps
+// a folder's access list as its Unix permissions: its owner (the account the tests run as) and
+// the system may do everything, everyone else what the permissions give others.
+TEST_F(Win32FileSystem, WhoMayRemoveAFoldersEntriesIsReadFromTheFolderItself) {
+  platform::FileSystem& files = platform::files();
+  char windows[MAX_PATH];
+  ASSERT_NE(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+  EXPECT_EQ(files.entryRemoval(windows), platform::EntryRemoval::kAdministratorsOnly);
+
+  wintest::ScratchDrive kept(at("kept"), "750");
+  wintest::ScratchDrive open(at("open"), "777");
+  ASSERT_TRUE(kept.mapped() && open.mapped());
+  EXPECT_EQ(files.entryRemoval(kept.root().c_str()), platform::EntryRemoval::kAdministratorsOnly);
+  EXPECT_EQ(files.entryRemoval(at("kept").c_str()), platform::EntryRemoval::kAdministratorsOnly);
+  EXPECT_EQ(files.entryRemoval(open.root().c_str()), platform::EntryRemoval::kOthers);
+  EXPECT_EQ(files.entryRemoval(at("open").c_str()), platform::EntryRemoval::kOthers);
+
+  // Only a folder that is there is vouched for.
+  ASSERT_TRUE(wintest::writeFile(at("file.txt"), "text", FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(files.entryRemoval(at("file.txt").c_str()), platform::EntryRemoval::kUnknown);
+  EXPECT_EQ(files.entryRemoval(at("missing").c_str()), platform::EntryRemoval::kUnknown);
+}
+
 }  // namespace

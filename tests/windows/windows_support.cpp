@@ -289,6 +289,59 @@ UnixFolderLink::~UnixFolderLink() {
   if (made_) runUnixProgram({"/bin/rm", "-f", unixLink_});
 }
 
+ScratchDrive::ScratchDrive(const std::string& folder, const std::string& mode) {
+  if (!CreateDirectoryA(folder.c_str(), nullptr)) return;
+  std::string unixFolder = unixPathOf(folder);
+  // Wine names drive C's root through the prefix's folder of drive letters: ".../dosdevices/c:/".
+  std::string driveC = unixPathOf("C:\\");
+  while (!driveC.empty() && driveC.back() == '/') driveC.pop_back();
+  if (unixFolder.empty() || driveC.size() < 3 || driveC.compare(driveC.size() - 3, 3, "/c:") != 0 ||
+      !runUnixProgram({"/bin/chmod", mode, unixFolder})) {
+    return;
+  }
+  for (char letter = 'p'; letter <= 'y'; ++letter) {
+    std::string root = std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":\\";
+    if (GetDriveTypeA(root.c_str()) != DRIVE_NO_ROOT_DIR) continue;
+    std::string link = driveC.substr(0, driveC.size() - 2) + letter + ":";
+    if (!runUnixProgram({"/bin/ln", "-s", unixFolder, link})) return;
+    unixLink_ = link;
+    if (GetDriveTypeA(root.c_str()) != DRIVE_NO_ROOT_DIR) root_ = root;
+    return;
+  }
+}
+
+ScratchDrive::~ScratchDrive() {
+  if (!unixLink_.empty()) runUnixProgram({"/bin/rm", "-f", unixLink_});
+}
+
+DeepFile::DeepFile(const std::string& folder, const std::string& name, const std::string& bytes) {
+  std::wstring path = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
+  for (wchar_t letter = L'a'; letter < L'f'; ++letter) {
+    path += L"\\" + std::wstring(50, letter);
+    if (!CreateDirectoryW(path.c_str(), nullptr)) return;
+    folders_.push_back(path);
+  }
+  file_ = path + L"\\" + std::wstring(name.begin(), name.end());
+  HANDLE file = CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_ARCHIVE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD count = 0;
+  written_ = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) &&
+             count == bytes.size();
+  CloseHandle(file);
+}
+
+DeepFile::~DeepFile() {
+  if (!file_.empty()) DeleteFileW(file_.c_str());
+  for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder) {
+    RemoveDirectoryW(folder->c_str());
+  }
+}
+
+bool DeepFile::exists() const {
+  return GetFileAttributesW(file_.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::string line;

@@ -103,6 +103,44 @@ class UnixFolderLink {
   bool made_ = false;
 };
 
+// A drive letter of its own, made for a test: its root is the new folder `folder`, given the Unix
+// permissions `mode` (such as "755"), which Wine shows as the root's access list (everyone else
+// gets what the permissions give others). The letter goes when this goes out of scope; the
+// folder stays for its scratch folder to remove.
+class ScratchDrive {
+ public:
+  ScratchDrive(const std::string& folder, const std::string& mode);
+  ~ScratchDrive();
+  ScratchDrive(const ScratchDrive&) = delete;
+  ScratchDrive& operator=(const ScratchDrive&) = delete;
+  bool mapped() const { return !root_.empty(); }
+  // "Q:\".
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string unixLink_;
+  std::string root_;
+};
+
+// A file written five folders of 50 characters deep under `folder`, its path well past 260
+// characters, through the long-path form of the wide calls, which the program itself never uses.
+// Removed with its folders when this goes out of scope: the scratch folder's own removal keeps
+// to paths of the usual length.
+class DeepFile {
+ public:
+  DeepFile(const std::string& folder, const std::string& name, const std::string& bytes);
+  ~DeepFile();
+  DeepFile(const DeepFile&) = delete;
+  DeepFile& operator=(const DeepFile&) = delete;
+  bool written() const { return written_; }
+  bool exists() const;
+
+ private:
+  std::vector<std::wstring> folders_;
+  std::wstring file_;
+  bool written_ = false;
+};
+
 std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace wintest

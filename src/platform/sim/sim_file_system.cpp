@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "platform/folder_security.h"
 
 namespace sim {
 
@@ -127,9 +128,15 @@ std::string SimFileSystem::resolve(const std::string& path, bool followLast) con
   std::string key = parts.empty() ? std::string() : parts[0];
   int followed = 0;
   for (std::size_t i = 1; i < parts.size(); ++i) {
+    std::string parent = key;
     key += "\\" + parts[i];
     bool last = i + 1 == parts.size();
     auto it = nodes_.find(key);
+    // A name may also be given by its short form, as the system takes it.
+    if (it == nodes_.end()) {
+      std::string twin = keyOfShortName(parent, parts[i]);
+      if (!twin.empty()) it = nodes_.find(key = twin);
+    }
     while (it != nodes_.end() && !it->second.linkTarget.empty() && (!last || followLast)) {
       if (++followed > kMostLinksFollowed) return std::string();
       key = resolve(it->second.linkTarget, false);
@@ -137,6 +144,29 @@ std::string SimFileSystem::resolve(const std::string& path, bool followLast) con
     }
   }
   return key;
+}
+
+std::string SimFileSystem::keyOfShortName(const std::string& parent,
+                                          const std::string& shortName) const {
+  auto folder = nodes_.find(parent);
+  if (folder == nodes_.end()) return std::string();
+  for (const std::string& child : folder->second.children) {
+    std::string alternate = shortNameOf(child, nodes_.at(child));
+    if (!alternate.empty() && upper(alternate) == shortName) return child;
+  }
+  return std::string();
+}
+
+std::string SimFileSystem::shortNameOf(const std::string& key, const Node& node) const {
+  if (!node.alternateName.empty()) return node.alternateName;
+  if (!node.exactName || faulty(FileFault::ShortName, key)) return std::string();
+  std::string madeUp = madeUpShortName(node.name);
+  return madeUp == upper(node.name) ? std::string() : madeUp;
+}
+
+void SimFileSystem::setShortName(const std::string& path, const std::string& shortName) {
+  Node* node = find(path, false);
+  if (node != nullptr) node->alternateName = shortName;
 }
 
 SimFileSystem::Node* SimFileSystem::find(const std::string& path, bool followLast) {
@@ -280,6 +310,19 @@ void SimFileSystem::setDriveType(char letter, std::uint32_t type) {
   driveTypes_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = type;
 }
 
+void SimFileSystem::setFolderSecurity(const std::string& path, const std::string& descriptor) {
+  folderSecurity_[resolve(path, false)] = descriptor;
+}
+
+void SimFileSystem::setAccessLists(char letter, bool kept) {
+  char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  if (kept) {
+    drivesWithoutAccessLists_.erase(drive);
+  } else {
+    drivesWithoutAccessLists_.insert(drive);
+  }
+}
+
 void SimFileSystem::inject(FileFault fault, const std::string& path) {
   faults_.emplace(fault, resolve(path));
 }
@@ -421,7 +464,7 @@ platform::Handle SimFileSystem::findFirst(const char* pattern, platform::FindEnt
     platform::FindEntry found =
         listed(child.name, child.folder ? child.folderAttributes : child.data->attributes);
     found.exactName = child.exactName;
-    text::copy(found.alternateName, child.alternateName.c_str());
+    text::copy(found.alternateName, shortNameOf(childKey, child).c_str());
     search.entries.push_back(found);
   }
   if (search.entries.empty()) return noteOpening(platform::kNoHandle, OpenFailure::kNotFound);
@@ -634,6 +677,24 @@ bool SimFileSystem::createProtectedFolder(const char* path) {
   addFolder(absolute);
   protectedFolders_.push_back(absolute);
   return true;
+}
+
+platform::EntryRemoval SimFileSystem::entryRemoval(const char* folder) {
+  // The folder itself, never what a link at its name leads to.
+  std::string key = resolve(folder, false);
+  auto it = nodes_.find(key);
+  if (it == nodes_.end() || !it->second.folder || !it->second.linkTarget.empty() ||
+      faulty(FileFault::Security, key)) {
+    return platform::EntryRemoval::kUnknown;
+  }
+  char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(key[0])));
+  if (drivesWithoutAccessLists_.count(drive) != 0) return platform::EntryRemoval::kNoAccessLists;
+  auto descriptor = folderSecurity_.find(key);
+  if (descriptor == folderSecurity_.end()) return platform::EntryRemoval::kAdministratorsOnly;
+  const auto* own = reinterpret_cast<const std::uint8_t*>(ownAccount_.data());
+  return platform::entryRemovalFromDescriptor(
+      reinterpret_cast<const std::uint8_t*>(descriptor->second.data()), descriptor->second.size(),
+      {ownAccount_.empty() ? nullptr : own, ownAccount_.size()});
 }
 
 bool SimFileSystem::identifyPath(const char* path, platform::FileIdentity& identity) {

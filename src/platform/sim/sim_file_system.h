@@ -29,7 +29,12 @@ enum class FileFault {
   DeleteAtRestart,  // its deletion at restart cannot be arranged
   ShortName,        // it has no short name
   Profile,          // its profile sections can be neither read nor written
+  Security,         // the folder's owner and access list cannot be read
 };
+
+// The short name the system makes up for a long name: the first six letters or digits and "~1",
+// upper case, as for the first such name in a folder; an 8.3 name comes back in upper case.
+std::string madeUpShortName(const std::string& name);
 
 // The contents and the state of one file, whatever names it has.
 struct SimFileData;
@@ -68,6 +73,15 @@ class SimFileSystem : public platform::FileSystem {
   void setNtFamily(bool nt) { ntFamily_ = nt; }
   // The kind of the drive of `letter` (fixed unless said otherwise); "\\server" paths are remote.
   void setDriveType(char letter, std::uint32_t type);
+  // The security descriptor of a folder, self-relative as the system hands it out. A folder
+  // without one leaves its entries to the administrators, as the system's own folders do from
+  // Windows XP on.
+  void setFolderSecurity(const std::string& path, const std::string& descriptor);
+  // Whether the volume of drive `letter` keeps access lists (NTFS) or not (FAT); it does unless
+  // said otherwise.
+  void setAccessLists(char letter, bool kept);
+  // The SID of the account the program runs as.
+  void setOwnAccount(const std::string& sid) { ownAccount_ = sid; }
   void inject(FileFault fault, const std::string& path);
   // Runs `change` once, just before the next operation of the program that changes a file: what
   // another user may do between the program's look at a file and its act on it.
@@ -97,6 +111,9 @@ class SimFileSystem : public platform::FileSystem {
   const std::vector<std::string>& protectedFolders() const { return protectedFolders_; }
   // Gives a path a short name other than the one made up from its long name.
   void setShortPath(const std::string& path, const std::string& shortPath);
+  // Gives a file or folder a short (8.3) name of its own, as the system keeps one beside a long
+  // name: listed with the entry, taken in paths, and used by shortPathName.
+  void setShortName(const std::string& path, const std::string& shortName);
   std::uint32_t attributesOf(const std::string& path) const;
   std::string dump() const;
 
@@ -120,6 +137,7 @@ class SimFileSystem : public platform::FileSystem {
   bool deleteOpenFile(platform::Handle file) override;
   bool moveOpenFile(platform::Handle file, const char* newPath) override;
   bool createProtectedFolder(const char* path) override;
+  platform::EntryRemoval entryRemoval(const char* folder) override;
   bool identifyPath(const char* path, platform::FileIdentity& identity) override;
   std::uint32_t driveType(const char* root) override;
   bool deleteAtRestart(const char* path) override;
@@ -173,6 +191,13 @@ class SimFileSystem : public platform::FileSystem {
   // The key a path leads to: links and junctions on the way are followed, and the one at the
   // end when `followLast` is set.
   std::string resolve(const std::string& path, bool followLast = true) const;
+  // The short name of the entry at `key`, as the system keeps one beside a long name: given, or
+  // made up; empty when its name is 8.3 already, when it has none (FileFault::ShortName), or
+  // when its name is not the one listed (a name outside the code page has only the one given).
+  std::string shortNameOf(const std::string& key, const Node& node) const;
+  // The key of the entry of folder `parent` whose short name is `shortName` (upper case); empty
+  // when none has.
+  std::string keyOfShortName(const std::string& parent, const std::string& shortName) const;
   Node* find(const std::string& path, bool followLast = true);
   const Node* find(const std::string& path, bool followLast = true) const;
   Node& ensureFolder(const std::string& key, const std::string& path);
@@ -195,6 +220,9 @@ class SimFileSystem : public platform::FileSystem {
   std::map<platform::Handle, OpenFile> files_;
   std::set<std::pair<FileFault, std::string>> faults_;
   std::map<char, std::uint32_t> driveTypes_;
+  std::map<std::string, std::string> folderSecurity_;
+  std::set<char> drivesWithoutAccessLists_;
+  std::string ownAccount_;
   std::string windowsDirectory_ = "C:\\WINDOWS";
   std::string systemDirectory_ = "C:\\WINDOWS\\system32";
   std::string tempDirectory_ = "C:\\WINDOWS\\TEMP\\";

@@ -48,9 +48,11 @@ std::pair<std::size_t, std::size_t> sectionRange(const std::vector<std::string>&
   return {begin, lines.size()};
 }
 
+}  // namespace
+
 // Makes up the short name of one path component: kept when it already is 8.3, else the first
 // six letters or digits and "~1", as the system does for the first such name in a folder.
-std::string shortComponent(const std::string& component) {
+std::string madeUpShortName(const std::string& component) {
   std::size_t dot = component.rfind('.');
   std::string stem = dot == std::string::npos ? component : component.substr(0, dot);
   std::string extension = dot == std::string::npos ? "" : component.substr(dot + 1);
@@ -70,8 +72,6 @@ std::string shortComponent(const std::string& component) {
   for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return result;
 }
-
-}  // namespace
 
 void SimFileSystem::setShortPath(const std::string& path, const std::string& shortPath) {
   shortPaths_[resolve(path)] = shortPath;
@@ -95,11 +95,15 @@ bool SimFileSystem::shortPathName(const char* path, char* buffer, std::size_t ca
     shortPath = given->second;
   } else {
     std::string component;
+    std::string walked;
     std::istringstream parts(key);
     while (std::getline(parts, component, '\\')) {
+      walked += (walked.empty() ? "" : "\\") + component;
       if (!shortPath.empty()) shortPath += "\\";
-      shortPath +=
-          component.size() == 2 && component[1] == ':' ? component : shortComponent(component);
+      auto node = nodes_.find(walked);
+      std::string shortName =
+          node == nodes_.end() ? std::string() : shortNameOf(walked, node->second);
+      shortPath += shortName.empty() ? component : shortName;
     }
   }
   if (shortPath.empty() || !text::copy(buffer, capacity, shortPath.c_str())) {

@@ -5,6 +5,7 @@
 #include "common/bounded_text.h"
 #include "platform/win32/code_page_names.h"
 #include "platform/win32/file_system_redirection.h"
+#include "platform/win32/folder_entry_removal.h"
 #include "platform/win32/native_file_changes.h"
 #include "platform/win32/open_file_identity.h"
 #include "platform/win32/protected_folder.h"
@@ -226,6 +227,10 @@ bool Win32FileSystem::moveOpenFile(Handle file, const char* newPath) {
 bool Win32FileSystem::createProtectedFolder(const char* path) {
   RealFileNames realNames;
   return createAdministratorsOnlyFolder(path);
+}
+
+EntryRemoval Win32FileSystem::entryRemoval(const char* folder) {
+  return folderEntryRemoval(folder);
 }
 
 bool Win32FileSystem::identifyPath(const char* path, FileIdentity& identity) {

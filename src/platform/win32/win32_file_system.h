@@ -27,6 +27,7 @@ class Win32FileSystem : public FileSystem {
   bool deleteOpenFile(Handle file) override;
   bool moveOpenFile(Handle file, const char* newPath) override;
   bool createProtectedFolder(const char* path) override;
+  EntryRemoval entryRemoval(const char* folder) override;
   bool identifyPath(const char* path, FileIdentity& identity) override;
   std::uint32_t driveType(const char* root) override;
   bool shortPathName(const char* path, char* buffer, std::size_t capacity) override;
