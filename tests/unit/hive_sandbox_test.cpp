@@ -348,7 +348,7 @@ TEST(HiveSandboxTest, ARunValueWhoseDataRunPastItsCellIsNamedAndLeft) {
   RescueRun run = rescue(tree, platform::offline::SandboxSettings());
   EXPECT_EQ(run.status, 2);
   const std::string named = offline_test::windowsPath(tree.softwareHive()) +
-                            ": the value \"windows auto update\" cannot be read: ";
+                            ": the value \"windows auto update\" of " + kRun + " cannot be read: ";
   std::size_t at = run.errors.find(named);
   EXPECT_NE(at, std::string::npos) << run.errors;
   EXPECT_EQ(run.errors.find(named, at + 1), std::string::npos) << "named once\n" << run.errors;

@@ -126,34 +126,87 @@ bool HiveEditor::valueReadable(hive_value_h value, std::string& why) {
 }
 
 Lookup HiveEditor::findKey(const std::vector<std::string>& path) {
-  return keyAt(hive_, path) != 0 ? Lookup::kFound : Lookup::kAbsent;
+  std::string why;
+  return findKey(path, why);
+}
+
+namespace {
+
+Lookup lookupOf(NameSearch search) {
+  switch (search) {
+    case NameSearch::kFound:
+      return Lookup::kFound;
+    case NameSearch::kAbsent:
+      return Lookup::kAbsent;
+    case NameSearch::kAmbiguous:
+      return Lookup::kAmbiguous;
+    case NameSearch::kUnreadable:
+      break;
+  }
+  return Lookup::kFailed;
+}
+
+}  // namespace
+
+Lookup HiveEditor::findKey(const std::vector<std::string>& path, std::string& why) {
+  hive_node_h key = 0;
+  return lookupOf(findKeyAt(hive_, path, key, why));
 }
 
 Lookup HiveEditor::queryValue(const std::vector<std::string>& path, const std::string& name,
                               std::uint32_t& type, std::string& data, std::string& why) {
-  hive_node_h key = keyAt(hive_, path);
-  hive_value_h value = key != 0 ? valueNamed(hive_, key, name) : 0;
-  if (value == 0) return Lookup::kAbsent;
-  if (!valueReadable(value, why)) return Lookup::kFailed;
-  if (!readValue(hive_, value, type, data)) {
-    why = "hivex cannot read the value's data";
-    return Lookup::kFailed;
+  hive_node_h key = 0;
+  Lookup found = lookupOf(findKeyAt(hive_, path, key, why));
+  if (found != Lookup::kFound) return found;
+  std::vector<hive_value_h> values;
+  found = lookupOf(findValues(hive_, key, name, values, why));
+  if (found != Lookup::kFound) return found;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::uint32_t storedType = 0;
+    std::string stored;
+    if (!valueReadable(values[i], why)) return Lookup::kFailed;
+    if (!readValue(hive_, values[i], storedType, stored)) {
+      why = "hivex cannot read the value's data";
+      return Lookup::kFailed;
+    }
+    if (i == 0) {
+      type = storedType;
+      data.swap(stored);
+    }
   }
   return Lookup::kFound;
 }
 
 ValueRemoval HiveEditor::removeValue(const std::vector<std::string>& path, const std::string& name,
                                      std::string& why) {
-  hive_node_h key = keyAt(hive_, path);
-  hive_value_h victim = key != 0 ? valueNamed(hive_, key, name) : 0;
-  if (victim == 0) return ValueRemoval::kAbsent;
-  // Every value of the key is read to be written back: each must lie in the hive.
+  hive_node_h key = 0;
+  switch (findKeyAt(hive_, path, key, why)) {
+    case NameSearch::kFound:
+      break;
+    case NameSearch::kAbsent:
+      return ValueRemoval::kAbsent;
+    case NameSearch::kUnreadable:
+    case NameSearch::kAmbiguous:
+      return ValueRemoval::kFailed;
+  }
+  std::vector<hive_value_h> victims;
+  switch (findValues(hive_, key, name, victims, why)) {
+    case NameSearch::kFound:
+      break;
+    case NameSearch::kAbsent:
+      return ValueRemoval::kAbsent;
+    case NameSearch::kUnreadable:
+    case NameSearch::kAmbiguous:
+      return ValueRemoval::kFailed;
+  }
+  // Every value of the key is read to be written back: each must lie in the hive. Those to go
+  // are freed by hivex: they must lie in it as much.
   Allocated<hive_value_h> values(hivex_node_values(hive_, key));
   if (!values) return ValueRemoval::kNotRewritable;
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {
     if (!valueReadable(*value, why)) return ValueRemoval::kFailed;
   }
-  ValueRemoval removal = platform::offline::removeValue(hive_, key, victim);
+  ValueRemoval removal = platform::offline::removeValues(hive_, key, victims);
   if (removal == ValueRemoval::kRemoved || removal == ValueRemoval::kSpoiled) {
     changed_ = true;
     imageFresh_ = false;
@@ -271,6 +324,9 @@ bool nodeName(hive_h* hive, hive_node_h node, std::string& name) {
 
 struct StoredValue {
   std::string name;
+  // False when the stored name holds a NUL (`name` is then cut there): the editor's look-ups
+  // match no such name, so no removal may account for it.
+  bool wholeName = true;
   std::uint32_t type = 0;
   std::string data;
 };
@@ -288,6 +344,7 @@ bool storedValues(hive_h* hive, hive_node_h node, std::vector<StoredValue>& stor
     Allocated<char> name(hivex_value_key(hive, *value));
     if (!name) return false;
     entry.name.assign(name.get(), std::strlen(name.get()));
+    entry.wholeName = entry.name.size() == nameLength;
     std::size_t length = 0;
     Allocated<char> data(hivex_value_value(hive, *value, typeSlot(entry.type), &length));
     if (!data) return false;
@@ -374,7 +431,7 @@ bool sameHiveLessRemovals(hive_h* original, hive_h* edited, const HiveRemovals& 
     std::size_t kept = 0;
     for (const StoredValue& value : before) {
       bool removed = false;
-      if (pair.plan != nullptr) {
+      if (pair.plan != nullptr && value.wholeName) {
         for (const std::string& name : pair.plan->values) {
           if (sameNameIgnoringCase(value.name, name)) removed = true;
         }

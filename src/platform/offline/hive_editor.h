@@ -19,7 +19,8 @@ namespace platform::offline {
 enum class Lookup {
   kFound,
   kAbsent,
-  kFailed,  // the hive could not be read there (`why` says how)
+  kFailed,     // the hive could not be read there (`why` says how)
+  kAmbiguous,  // two keys on the path answer to one name (`why` says where): neither is taken
 };
 
 enum class ServiceDeletion {
@@ -44,9 +45,13 @@ class HiveEditor {
   hive_h* hive() const { return hive_; }
 
   Lookup findKey(const std::vector<std::string>& path);
-  // The value as the seam hands it out (see readValue()).
+  // The same, `why` saying what could not be read when it is neither found nor absent.
+  Lookup findKey(const std::vector<std::string>& path, std::string& why);
+  // The value as the seam hands it out (see readValue()). Where the key holds the name several
+  // times (in any letter case), the first is handed out, and only when every one can be read.
   Lookup queryValue(const std::vector<std::string>& path, const std::string& name,
                     std::uint32_t& type, std::string& data, std::string& why);
+  // Removes every value of the key that answers to `name`, all at once.
   ValueRemoval removeValue(const std::vector<std::string>& path, const std::string& name,
                            std::string& why);
 

@@ -93,6 +93,9 @@ struct CommitResult {
 
 const char* describe(CommitStep step);
 
+// A key's path below its hive's root, as the rescue's messages name it.
+std::string keyPathText(const std::vector<std::string>& path);
+
 // The run's sandbox when none is given: default settings, problems kept by each hive.
 HiveSandbox& defaultHiveSandbox();
 
@@ -121,7 +124,9 @@ class HiveFile {
   const std::string& path() const { return path_; }
 
   // Look-ups and removals, done by the editor (see HiveEditor). A hive whose child failed, or
-  // that could not be read again, answers kFailed, and the problem is reported once.
+  // that could not be read again, answers kFailed, and the problem is reported once; so is a
+  // key, list or value on the way that cannot be read (kFailed) or that two keys answer to
+  // (kAmbiguous), each named with its key.
   Lookup findKey(const std::vector<std::string>& path);
   Lookup queryValue(const std::vector<std::string>& path, const std::string& name,
                     std::uint32_t& type, std::string& data);
@@ -188,6 +193,8 @@ class HiveFile {
               std::string& why);
   void fail(const std::string& what);
   void report(const std::string& what);
+  // Reports a look-up of `what` (a key or value, named) that was neither found nor absent.
+  void reportLookup(Lookup found, const std::string& what, const std::string& why);
   bool keepBackup(int folder, int file, const std::string& date, std::string& backupName,
                   int& systemError);
 

@@ -334,7 +334,8 @@ int runEditor(SandboxFault fault) {
       case hive_protocol::kFindKey: {
         std::vector<std::string> path = in.texts();
         if (!in.done()) return 1;
-        out.u8(static_cast<std::uint8_t>(editor->findKey(path)));
+        Lookup found = editor->findKey(path, why);
+        out.u8(static_cast<std::uint8_t>(found)).text(why);
         break;
       }
       case hive_protocol::kQueryValue: {
