@@ -243,6 +243,45 @@ Lookup HiveEditor::serviceImagePath(const std::string& name, std::string& path, 
   return Lookup::kAbsent;
 }
 
+Lookup HiveEditor::findServiceKeys(const std::string& name, std::string& why) {
+  // The control sets are found by their names among the root's subkeys: a list or a name there
+  // that cannot be read may hide one.
+  errno = 0;
+  Allocated<hive_node_h> children(hivex_node_children(hive_, hivex_root(hive_)));
+  if (!children) {
+    why =
+        std::string("the root key's list of subkeys cannot be read (") + std::strerror(errno) + ")";
+    return Lookup::kFailed;
+  }
+  for (const hive_node_h* child = children.get(); *child != 0; ++child) {
+    errno = 0;
+    Allocated<char> childName(hivex_node_name(hive_, *child));
+    if (!childName) {
+      why = std::string("the name of one of the root key's subkeys cannot be read (") +
+            std::strerror(errno) + ")";
+      return Lookup::kFailed;
+    }
+  }
+  bool found = false;
+  for (hive_node_h set : controlSets(hive_)) {
+    hive_node_h services = 0;
+    std::string problem;
+    NameSearch search = findChild(hive_, set, "Services", services, problem);
+    std::string where = keyPathOf(hive_, set);
+    if (search == NameSearch::kFound) {
+      hive_node_h service = 0;
+      where += "\\Services";
+      search = findChild(hive_, services, name, service, problem);
+    }
+    if (search == NameSearch::kFound) found = true;
+    if (search == NameSearch::kUnreadable || search == NameSearch::kAmbiguous) {
+      why = "at " + where + ": " + problem;
+      return lookupOf(search);
+    }
+  }
+  return found ? Lookup::kFound : Lookup::kAbsent;
+}
+
 ServiceDeletion HiveEditor::deleteService(const std::string& name,
                                           std::vector<std::string>& deleted, std::string& why) {
   // A deletion invalidates the keys below the one deleted, so the next control set's key is

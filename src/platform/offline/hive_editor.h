@@ -64,6 +64,11 @@ class HiveEditor {
   // ("ControlSet001\Services\RpcTftpd"); `why` names the key refused and the reason.
   ServiceDeletion deleteService(const std::string& name, std::vector<std::string>& deleted,
                                 std::string& why);
+  // Whether the service's keys can be told apart in every control set. kFailed when a list or a
+  // name on the way cannot be read, kAmbiguous when two keys answer to the service's name in one
+  // Services key (`why` says where), and the requests above pass over such a control set; else
+  // kFound when a control set has the key, kAbsent when none has.
+  Lookup findServiceKeys(const std::string& name, std::string& why);
 
   // Writes the whole hive to the open file `fd`, from its start. False on failure (errno set).
   bool serialise(int fd);

@@ -539,6 +539,23 @@ ServiceDeletion HiveFile::deleteService(const std::string& name, std::vector<std
   return deletion;
 }
 
+Lookup HiveFile::findServiceKeys(const std::string& name) {
+  std::string answer;
+  if (!ask(hive_protocol::Writer().u8(hive_protocol::kFindServiceKeys).text(name).bytes(),
+           answer)) {
+    return Lookup::kFailed;
+  }
+  hive_protocol::Reader in(answer);
+  auto found = static_cast<Lookup>(in.u8());
+  std::string why = in.text();
+  if (!in.done() || found > Lookup::kAmbiguous) {
+    fail("the child editing it gave a malformed answer");
+    return Lookup::kFailed;
+  }
+  reportLookup(found, "the key of the service \"" + name + "\"", why);
+  return found;
+}
+
 bool HiveFile::editorIdentity(SandboxIdentity& identity) {
   std::string answer;
   if (!ask(hive_protocol::Writer().u8(hive_protocol::kIdentity).bytes(), answer)) return false;

@@ -137,6 +137,9 @@ class HiveFile {
   // `deleted` receives the keys deleted; `why` what made a deletion refused or spoiled.
   ServiceDeletion deleteService(const std::string& name, std::vector<std::string>& deleted,
                                 std::string& why);
+  // Whether the service's keys can be told apart in every control set (see HiveEditor); a
+  // control set where they cannot is reported, with the service named.
+  Lookup findServiceKeys(const std::string& name);
 
   // Set by every change made; only a changed hive is committed.
   bool changed() const { return changed_; }

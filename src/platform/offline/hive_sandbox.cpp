@@ -370,6 +370,13 @@ int runEditor(SandboxFault fault) {
         out.u8(static_cast<std::uint8_t>(found)).text(path).text(why);
         break;
       }
+      case hive_protocol::kFindServiceKeys: {
+        std::string name = in.text();
+        if (!in.done()) return 1;
+        Lookup found = editor->findServiceKeys(name, why);
+        out.u8(static_cast<std::uint8_t>(found)).text(why);
+        break;
+      }
       case hive_protocol::kDeleteService: {
         std::string name = in.text();
         if (!in.done()) return 1;
