@@ -22,7 +22,7 @@ bool isStringType(std::uint32_t type) { return type == 1 || type == kRegExpandSz
 
 // A name that hivex handed out, or false when it holds a NUL inside it (then it can be neither
 // matched nor written back).
-bool wholeName(char* name, std::size_t length) {
+bool wholeName(const char* name, std::size_t length) {
   return name != nullptr && std::strlen(name) == length;
 }
 
@@ -30,7 +30,7 @@ enum class NameRead { kMatches, kDiffers, kUnreadable };
 
 std::string systemError(int error) { return std::strerror(error != 0 ? error : EINVAL); }
 
-NameRead compareName(char* held, std::size_t length, const std::string& name) {
+NameRead compareName(const char* held, std::size_t length, const std::string& name) {
   if (!wholeName(held, length) || length != name.size()) return NameRead::kDiffers;
   return text::equalsIgnoringCase(held, name.c_str()) ? NameRead::kMatches : NameRead::kDiffers;
 }
