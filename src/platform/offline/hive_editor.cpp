@@ -125,6 +125,17 @@ bool HiveEditor::valueReadable(hive_value_h value, std::string& why) {
   return readable;
 }
 
+bool HiveEditor::valuesFreeable(hive_node_h key, std::string& why) {
+  std::vector<std::uint8_t> bytes;
+  if (!currentImage(bytes)) {
+    why = "the hive's cells could not be read back";
+    return false;
+  }
+  bool freeable = checkValuesFreeable(HiveImage(bytes.data(), bytes.size()), key, why);
+  bytes.swap(image_);
+  return freeable;
+}
+
 Lookup HiveEditor::findKey(const std::vector<std::string>& path) {
   std::string why;
   return findKey(path, why);
@@ -206,6 +217,7 @@ ValueRemoval HiveEditor::removeValue(const std::vector<std::string>& path, const
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {
     if (!valueReadable(*value, why)) return ValueRemoval::kFailed;
   }
+  if (!valuesFreeable(key, why)) return ValueRemoval::kFailed;
   ValueRemoval removal = platform::offline::removeValues(hive_, key, victims);
   if (removal == ValueRemoval::kRemoved || removal == ValueRemoval::kSpoiled) {
     changed_ = true;

@@ -79,6 +79,8 @@ class HiveEditor {
   // The hive's bytes as they are now, for the cell checks.
   bool currentImage(std::vector<std::uint8_t>& bytes);
   bool valueReadable(hive_value_h value, std::string& why);
+  // Whether hivex may set the key's values anew (see checkValuesFreeable()).
+  bool valuesFreeable(hive_node_h key, std::string& why);
   std::vector<hive_node_h> serviceKeys(const std::string& name);
 
   hive_h* hive_ = nullptr;

@@ -197,16 +197,16 @@ NameSearch findValues(hive_h* hive, hive_node_h key, const std::string& name,
     why = "the key's list of values cannot be read (" + systemError(errno) + ")";
     return NameSearch::kUnreadable;
   }
+  // A list that names one value twice is damaged: hivex would free the value twice when the list
+  // is rewritten. Sorted first: a hostile key may list many thousands.
   std::vector<hive_value_h> seen;
+  for (const hive_value_h* at = listed.get(); *at != 0; ++at) seen.push_back(*at);
+  std::sort(seen.begin(), seen.end());
+  if (std::adjacent_find(seen.begin(), seen.end()) != seen.end()) {
+    why = "the key's list of values names one value twice";
+    return NameSearch::kUnreadable;
+  }
   for (const hive_value_h* at = listed.get(); *at != 0; ++at) {
-    // A list that names one value twice is damaged: hivex would free the value twice when the
-    // list is rewritten.
-    if (std::find(seen.begin(), seen.end(), *at) != seen.end()) {
-      why = "the key's list of values names one value twice";
-      values.clear();
-      return NameSearch::kUnreadable;
-    }
-    seen.push_back(*at);
     int error = 0;
     switch (valueName(hive, *at, name, error)) {
       case NameRead::kDiffers:
@@ -274,10 +274,12 @@ ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim) {
 ValueRemoval removeValues(hive_h* hive, hive_node_h key, const std::vector<hive_value_h>& victims) {
   Allocated<hive_value_h> values(hivex_node_values(hive, key));
   if (!values || victims.empty()) return ValueRemoval::kNotRewritable;
+  std::vector<hive_value_h> doomed = victims;
+  std::sort(doomed.begin(), doomed.end());
   std::vector<StoredValue> kept;
   std::size_t victimsFound = 0;
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {
-    if (std::find(victims.begin(), victims.end(), *value) != victims.end()) {
+    if (std::binary_search(doomed.begin(), doomed.end(), *value)) {
       ++victimsFound;
       continue;
     }
