@@ -167,10 +167,9 @@ Lookup HiveEditor::findKey(const std::vector<std::string>& path, std::string& wh
 Lookup HiveEditor::queryValue(const std::vector<std::string>& path, const std::string& name,
                               std::uint32_t& type, std::string& data, std::string& why) {
   hive_node_h key = 0;
-  Lookup found = lookupOf(findKeyAt(hive_, path, key, why));
-  if (found != Lookup::kFound) return found;
   std::vector<hive_value_h> values;
-  found = lookupOf(findValues(hive_, key, name, values, why));
+  Lookup found = lookupOf(findKeyAt(hive_, path, key, why));
+  if (found == Lookup::kFound) found = lookupOf(findValues(hive_, key, name, values, why));
   if (found != Lookup::kFound) return found;
   for (std::size_t i = 0; i < values.size(); ++i) {
     std::uint32_t storedType = 0;
@@ -191,27 +190,13 @@ Lookup HiveEditor::queryValue(const std::vector<std::string>& path, const std::s
 ValueRemoval HiveEditor::removeValue(const std::vector<std::string>& path, const std::string& name,
                                      std::string& why) {
   hive_node_h key = 0;
-  switch (findKeyAt(hive_, path, key, why)) {
-    case NameSearch::kFound:
-      break;
-    case NameSearch::kAbsent:
-      return ValueRemoval::kAbsent;
-    case NameSearch::kUnreadable:
-    case NameSearch::kAmbiguous:
-      return ValueRemoval::kFailed;
-  }
   std::vector<hive_value_h> victims;
-  switch (findValues(hive_, key, name, victims, why)) {
-    case NameSearch::kFound:
-      break;
-    case NameSearch::kAbsent:
-      return ValueRemoval::kAbsent;
-    case NameSearch::kUnreadable:
-    case NameSearch::kAmbiguous:
-      return ValueRemoval::kFailed;
-  }
-  // Every value of the key is read to be written back: each must lie in the hive. Those to go
-  // are freed by hivex: they must lie in it as much.
+  Lookup found = lookupOf(findKeyAt(hive_, path, key, why));
+  if (found == Lookup::kFound) found = lookupOf(findValues(hive_, key, name, victims, why));
+  if (found == Lookup::kAbsent) return ValueRemoval::kAbsent;
+  if (found != Lookup::kFound) return ValueRemoval::kFailed;
+  // Every value of the key is read to be written back, and freed by hivex: each must lie in the
+  // hive, and no cell of theirs be met twice.
   Allocated<hive_value_h> values(hivex_node_values(hive_, key));
   if (!values) return ValueRemoval::kNotRewritable;
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {

@@ -267,10 +267,6 @@ bool readValue(hive_h* hive, hive_value_h value, std::uint32_t& type, std::strin
   return true;
 }
 
-ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim) {
-  return removeValues(hive, key, {victim});
-}
-
 ValueRemoval removeValues(hive_h* hive, hive_node_h key, const std::vector<hive_value_h>& victims) {
   Allocated<hive_value_h> values(hivex_node_values(hive, key));
   if (!values || victims.empty()) return ValueRemoval::kNotRewritable;

@@ -66,10 +66,9 @@ enum class ValueRemoval {
   kSpoiled,        // hivex failed half-way, or the key read back wrong: the hive is not sound
 };
 
-// Removes `victim` from `key`. hivex can only set a key's whole list of values, so the others
-// are read and written back, and the key is read again to verify that exactly `victim` went.
-ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim);
-// The same for several values of one key at once (each listed once in `victims`).
+// Removes `victims` (values of `key`, each listed once) from `key`. hivex can only set a key's
+// whole list of values, so the others are read and written back, and the key is read again to
+// verify that exactly the victims went.
 ValueRemoval removeValues(hive_h* hive, hive_node_h key, const std::vector<hive_value_h>& victims);
 
 }  // namespace platform::offline
