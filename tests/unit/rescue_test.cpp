@@ -341,6 +341,12 @@ TEST_F(RescueXpTest, AStartUpValueOrAKeyOnItsWayThatCannotBeReadIsNamedAndNeedsA
   std::size_t key = offline_test::keyOffset(software, R"(Microsoft\Windows\CurrentVersion)");
   offline_test::setField32(software, key + offline_test::kKeySubkeyList, offline_test::stored(key));
   tree.addFile(tree.softwareHive(), software);
+  std::string defaultUser = tree.fileBytes(tree.defaultHive());
+  offline_test::setField16(defaultUser,
+                           offline_test::keyOffset(defaultUser, R"(Software\Microsoft\Windows)") +
+                               offline_test::kKeyNameLength,
+                           0x7FFF);
+  tree.addFile(tree.defaultHive(), defaultUser);
 
   RescueRun run = rescue({tree.root()});
 
@@ -350,16 +356,16 @@ TEST_F(RescueXpTest, AStartUpValueOrAKeyOnItsWayThatCannotBeReadIsNamedAndNeedsA
             footprint::kRun + " cannot be read: ",
         windowsPath(tree.softwareHive()) +
             R"(: the key Microsoft\Windows\CurrentVersion\Run cannot be read: at )"
-            R"(Microsoft\Windows\CurrentVersion: its list of subkeys cannot be read)"}) {
+            R"(Microsoft\Windows\CurrentVersion: its list of subkeys cannot be read)",
+        windowsPath(tree.defaultHive()) + R"(: the key )" + footprint::kRun +
+            R"( cannot be read: at Software\Microsoft: the name of one of its subkeys )"}) {
     EXPECT_NE(run.errors.find(named), std::string::npos) << named << "\nnot in\n" << run.errors;
   }
-  // Neither hive is written; bob's copy, and the rest, go.
+  // None of these hives is written; bob's copy, and the services, go.
   EXPECT_TRUE(tree.fileBytes(tree.softwareHive()) == software);
   EXPECT_TRUE(tree.fileBytes(tree.userHive("alice")) == alice);
+  EXPECT_TRUE(tree.fileBytes(tree.defaultHive()) == defaultUser);
   EXPECT_TRUE(tree.lookInHive(tree.userHive("bob"), [](hive_h* hive) {
-    EXPECT_EQ(offline_test::copiesOf(hive, footprint::kRun, "windows auto update"), 0);
-  }));
-  EXPECT_TRUE(tree.lookInHive(tree.defaultHive(), [](hive_h* hive) {
     EXPECT_EQ(offline_test::copiesOf(hive, footprint::kRun, "windows auto update"), 0);
   }));
   EXPECT_EQ(tree.controlSetsWithService("RpcTftpd"), 0);
