@@ -220,9 +220,10 @@ TEST_F(OfflineRegistryTest, DeletingAValueKeepsEveryOtherValueOfItsKeyExactly) {
 
 // --- Keys, lists and values that cannot be read ---
 
-const char kSoftwareRun[] = R"(Microsoft\Windows\CurrentVersion\Run)";
+// The Run key below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE alike, and in a user's hive; in the
+// SOFTWARE hive, below its root.
 const char kUserRun[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
-const char kMachineRun[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
+const char kSoftwareRun[] = R"(Microsoft\Windows\CurrentVersion\Run)";
 
 // The worm's value in SOFTWARE and in both users' hives, one hive's bytes spoilt before the
 // machine is opened.
@@ -254,8 +255,7 @@ class SpoiltInstallation {
     platform::Registry& registry = *machine.registry;
     Results results;
     platform::Handle key = platform::kNoHandle;
-    results.opened = registry.openKey(root, root == kRootCurrentUser ? kUserRun : kMachineRun,
-                                      platform::kKeyAllAccess, key);
+    results.opened = registry.openKey(root, kUserRun, platform::kKeyAllAccess, key);
     if (results.opened != kErrorSuccess) return results;
     char data[64];
     std::uint32_t size = sizeof data;
