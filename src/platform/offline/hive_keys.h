@@ -43,7 +43,8 @@ NameSearch findKeyAt(hive_h* hive, const std::vector<std::string>& components, h
                      std::string& why);
 // Every value of `key` that answers to `name` (UTF-8), in the order of the key's list: a hive
 // that Windows did not write may hold several, in any letter case, and each of them is the
-// value asked for. kFound when there is at least one.
+// value asked for. kFound when there is at least one; kUnreadable also for a list that names
+// one value twice.
 NameSearch findValues(hive_h* hive, hive_node_h key, const std::string& name,
                       std::vector<hive_value_h>& values, std::string& why);
 
