@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   HiveRemovals removals;
   const std::vector<std::string> run = {"Microsoft", "Windows", "CurrentVersion", "Run"};
   std::string why;
-  editor->findKey(run);
+  editor->findKey(run, why);
   std::uint32_t type = 0;
   std::string value;
   editor->queryValue(run, "windows auto update", type, value, why);
@@ -87,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   editor->queryText(profiles, "ProfilesDirectory", 65536, type, text, why);
   editor->queryText({"Environment"}, "TEMP", 65536, type, text, why);
   for (const char* service : {"RpcTftpd", "WksPatch"}) {
+    editor->findServiceKeys(service, why);
     editor->serviceKeyCount(service);
     std::string imagePath;
     editor->serviceImagePath(service, imagePath, why);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -80,6 +81,42 @@ void setDword(hive_h* hive, const std::string& path, const std::string& name, st
   setValue(hive, path, name, 4, bytes);
 }
 
+void addStringAgain(hive_h* hive, const std::string& path, const std::string& name,
+                    const std::string& text) {
+  hive_node_h key = ensureKey(hive, path);
+  // hivex can only set a key's whole list: the values there are read and set again with the
+  // new one after them.
+  struct Copy {
+    std::string name;
+    std::uint32_t type = 0;
+    std::string data;
+  };
+  std::vector<Copy> copies;
+  std::unique_ptr<hive_value_h, decltype(&std::free)> values(hivex_node_values(hive, key),
+                                                             &std::free);
+  ASSERT_TRUE(values) << path;
+  for (const hive_value_h* value = values.get(); *value != 0; ++value) {
+    std::unique_ptr<char, decltype(&std::free)> stored(hivex_value_key(hive, *value), &std::free);
+    Copy copy;
+    std::size_t length = 0;
+    std::unique_ptr<char, decltype(&std::free)> data(
+        hivex_value_value(hive, *value, platform::offline::typeSlot(copy.type), &length),
+        &std::free);
+    ASSERT_TRUE(stored && data) << path;
+    copy.name = stored.get();
+    copy.data.assign(data.get(), length);
+    copies.push_back(copy);
+  }
+  copies.push_back({name, 1, utf16(text) + std::string(2, '\0')});
+  std::vector<hive_set_value> list;
+  for (Copy& copy : copies) {
+    hive_set_value entry = {&copy.name[0], hive_t_REG_NONE, copy.data.size(), &copy.data[0]};
+    platform::offline::setType(entry, copy.type);
+    list.push_back(entry);
+  }
+  EXPECT_EQ(hivex_node_set_values(hive, key, list.size(), list.data(), 0), 0) << path;
+}
+
 bool hasKey(hive_h* hive, const std::string& path) { return findKey(hive, path) != 0; }
 
 std::string valueBytes(hive_h* hive, const std::string& path, const std::string& name) {
@@ -100,6 +137,19 @@ bool hasValue(hive_h* hive, const std::string& path, const std::string& name) {
   // hivex's own look-up ignores case; the tests need names that differ only in trailing blanks
   // told apart, which it does.
   return hivex_node_get_value(hive, key, name.c_str()) != 0;
+}
+
+int copiesOf(hive_h* hive, const std::string& path, const std::string& name) {
+  hive_node_h key = findKey(hive, path);
+  if (key == 0) return 0;
+  std::unique_ptr<hive_value_h, decltype(&std::free)> values(hivex_node_values(hive, key),
+                                                             &std::free);
+  int copies = 0;
+  for (const hive_value_h* value = values ? values.get() : nullptr; value && *value != 0; ++value) {
+    std::unique_ptr<char, decltype(&std::free)> stored(hivex_value_key(hive, *value), &std::free);
+    if (stored && strcasecmp(stored.get(), name.c_str()) == 0) ++copies;
+  }
+  return copies;
 }
 
 void writeHive(const std::string& hostPath, const std::function<void(hive_h*)>& fill) {
@@ -157,6 +207,10 @@ std::uint32_t field32(const std::string& hive, std::size_t at) {
 
 void setField32(std::string& hive, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) hive.at(at + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void setField16(std::string& hive, std::size_t at, std::uint16_t value) {
+  for (int i = 0; i < 2; ++i) hive.at(at + i) = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 bool lookAtOpenHive(platform::offline::HiveFile& open, const std::function<void(hive_h*)>& look) {

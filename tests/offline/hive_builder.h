@@ -24,9 +24,15 @@ void setValue(hive_h* hive, const std::string& path, const std::string& name, st
 void setString(hive_h* hive, const std::string& path, const std::string& name,
                const std::string& text, std::uint32_t type = 1);
 void setDword(hive_h* hive, const std::string& path, const std::string& name, std::uint32_t value);
+// Adds a REG_SZ value after the key's others even when one answering to its name (in any
+// letter case) is there already, as Windows never writes it and a crafted hive may.
+void addStringAgain(hive_h* hive, const std::string& path, const std::string& name,
+                    const std::string& text);
 
 bool hasKey(hive_h* hive, const std::string& path);
 bool hasValue(hive_h* hive, const std::string& path, const std::string& name);
+// How many values of the key answer to `name` in any letter case.
+int copiesOf(hive_h* hive, const std::string& path, const std::string& name);
 // The stored bytes of a value; empty when it is absent.
 std::string valueBytes(hive_h* hive, const std::string& path, const std::string& name);
 
@@ -46,6 +52,7 @@ hive_node_h keyOffset(const std::string& hive, const std::string& path);
 hive_value_h valueOffset(const std::string& hive, const std::string& path, const std::string& name);
 std::uint32_t field32(const std::string& hive, std::size_t at);
 void setField32(std::string& hive, std::size_t at, std::uint32_t value);
+void setField16(std::string& hive, std::size_t at, std::uint16_t value);
 // A cell offset as the hive stores it, for a handle.
 inline std::uint32_t stored(std::size_t handle) {
   return static_cast<std::uint32_t>(handle - 0x1000);
@@ -53,8 +60,8 @@ inline std::uint32_t stored(std::size_t handle) {
 // Fields of a key node (nk), a value (vk) and a security record (sk), from the cell's start.
 constexpr std::size_t kKeyParent = 20, kKeySubkeyCount = 24, kKeySubkeyList = 32,
                       kKeyValueCount = 40, kKeyValueList = 44, kKeySecurity = 48,
-                      kKeyClassName = 52;
-constexpr std::size_t kValueDataLength = 8, kValueData = 12;
+                      kKeyClassName = 52, kKeyNameLength = 76, kKeyName = 80;
+constexpr std::size_t kValueNameLength = 6, kValueDataLength = 8, kValueData = 12;
 constexpr std::size_t kSecurityNext = 8, kSecurityPrevious = 12, kSecurityUsers = 16;
 // The first entry of a subkey list (lf, lh: offset and hash; li: offset).
 constexpr std::size_t kListFirstEntry = 8;

@@ -251,6 +251,37 @@ TEST(HiveEditorTest, SettingsAreReadWithinTheirBoundsAndOnlyFromSoundCells) {
   EXPECT_NE(why.find("claims more data than its cell holds"), std::string::npos) << why;
 }
 
+TEST(HiveEditorTest, ValuesThatShareACellAreNotRewritten) {
+  // hivex frees every value of a key when it sets them anew: a data cell or a value record that
+  // two of them share would be freed twice, and hivex would abort.
+  const std::vector<std::string> run = {"Microsoft", "Windows", "CurrentVersion", "Run"};
+  std::string sound = builtHive([](hive_h* h) {
+    offline_test::setString(h, kRun, "windows auto update", "msblast.exe");
+    offline_test::setString(h, kRun, "Sound Mixer", "mixer.exe");
+  });
+  std::size_t worm = offline_test::valueOffset(sound, kRun, "windows auto update");
+  std::size_t mixer = offline_test::valueOffset(sound, kRun, "Sound Mixer");
+  std::string sharedData = sound;
+  offline_test::setField32(sharedData, mixer + offline_test::kValueData,
+                           offline_test::field32(sound, worm + offline_test::kValueData));
+  for (bool shared : {true, false}) {
+    ScopedFd input = memoryFile(shared ? sharedData : sound);
+    ScopedFd scratch(memfd_create("scratch", MFD_CLOEXEC));
+    int error = 0;
+    std::unique_ptr<HiveEditor> editor = HiveEditor::open(input.get(), scratch.get(), error);
+    ASSERT_TRUE(editor);
+    std::string why;
+    platform::offline::ValueRemoval removal = editor->removeValue(run, "windows auto update", why);
+    if (shared) {
+      EXPECT_EQ(removal, platform::offline::ValueRemoval::kFailed);
+      EXPECT_NE(why.find("the data cell at"), std::string::npos) << why;
+      EXPECT_NE(why.find("is met twice"), std::string::npos) << why;
+    } else {
+      EXPECT_EQ(removal, platform::offline::ValueRemoval::kRemoved) << why;
+    }
+  }
+}
+
 // --- The children, through the rescue and the hives' own class ---
 
 std::map<std::string, std::string> hiveFiles(const InstallationTree& tree) {
@@ -399,7 +430,7 @@ TEST(HiveSandboxTest, ARunValueWhoseDataRunPastItsCellIsNamedAndLeft) {
   RescueRun run = rescue(tree, platform::offline::SandboxSettings());
   EXPECT_EQ(run.status, 2);
   const std::string named = offline_test::windowsPath(tree.softwareHive()) +
-                            ": the value \"windows auto update\" cannot be read: ";
+                            ": the value \"windows auto update\" of " + kRun + " cannot be read: ";
   std::size_t at = run.errors.find(named);
   EXPECT_NE(at, std::string::npos) << run.errors;
   EXPECT_EQ(run.errors.find(named, at + 1), std::string::npos) << "named once\n" << run.errors;

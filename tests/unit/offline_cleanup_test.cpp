@@ -127,6 +127,45 @@ TEST_P(OfflineCleanupTest, AHiveThatCannotBeOpenedIsReportedAndTheOthersAreClean
   }
 }
 
+// A hive that Windows did not write may hold a value twice, in one letter case or in two: each
+// copy is the worm's, and all of them go from every hive that has them, the others untouched.
+TEST_P(OfflineCleanupTest, EveryCopyOfAValueGoesWhateverItsLetterCase) {
+  const std::string run = R"(Microsoft\Windows\CurrentVersion\Run)";
+  const std::string userRun = R"(Software\)" + run;
+  offline_test::InstallationTree& tree = machine.tree;
+  tree.editHive(tree.softwareHive(), [&](hive_h* hive) {
+    offline_test::addStringAgain(hive, run, "windows auto update", "msblast.exe");
+    offline_test::addStringAgain(hive, run, "WINDOWS AUTO UPDATE", "msblast.exe");
+    offline_test::addStringAgain(hive, run, "windows auto update", "msblast.exe");
+  });
+  tree.editHive(tree.userHive("alice"), [&](hive_h* hive) {
+    offline_test::addStringAgain(hive, userRun, "Windows Auto Update", "msblast.exe");
+    offline_test::setString(hive, userRun, "Sound Mixer", "mixer.exe");
+    offline_test::addStringAgain(hive, userRun, "windows auto update ", "a near miss");
+    offline_test::addStringAgain(hive, userRun, "windows auto update", "msblast.exe");
+  });
+  const std::string bob = tree.fileBytes(tree.userHive("bob"));
+  machine.open();
+
+  EXPECT_EQ(cleanWormRegistry("W32/Blaster.C.Worm"), 1);
+  EXPECT_EQ(written, std::vector<std::string>{kLine});
+  std::vector<platform::offline::InstallationHives::Committed> committed;
+  ASSERT_TRUE(machine.hives.commitChanged(CommitOptions(), committed)) << machine.problems();
+  EXPECT_EQ(committed.size(), 2u);
+  EXPECT_EQ(machine.problems(), "");
+
+  EXPECT_TRUE(tree.lookInHive(tree.softwareHive(), [&](hive_h* hive) {
+    EXPECT_EQ(offline_test::copiesOf(hive, run, "windows auto update"), 0);
+    EXPECT_TRUE(offline_test::hasValue(hive, run, "Sound Mixer"));
+  }));
+  EXPECT_TRUE(tree.lookInHive(tree.userHive("alice"), [&](hive_h* hive) {
+    EXPECT_EQ(offline_test::copiesOf(hive, userRun, "windows auto update"), 0);
+    EXPECT_TRUE(offline_test::hasValue(hive, userRun, "Sound Mixer"));
+    EXPECT_TRUE(offline_test::hasValue(hive, userRun, "windows auto update "));
+  }));
+  EXPECT_EQ(tree.fileBytes(tree.userHive("bob")), bob) << "a clean user's hive is not written";
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, OfflineCleanupTest,
                          ::testing::Values(Layout::kXp, Layout::kSeven),
                          [](const ::testing::TestParamInfo<Layout>& info) {

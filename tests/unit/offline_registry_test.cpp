@@ -2,6 +2,8 @@
 // map onto them.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "contract/registry_contract.h"
 #include "offline/hive_builder.h"
 #include "offline/offline_machine.h"
@@ -213,7 +215,192 @@ TEST_F(OfflineRegistryTest, DeletingAValueKeepsEveryOtherValueOfItsKeyExactly) {
   EXPECT_FALSE(hive.spoiled());
   ASSERT_EQ(machine.hives.problems().size(), 1u);
   EXPECT_EQ(machine.hives.problems()[0].what,
-            "the value \"Blob\" was kept: a value beside it could not be carried over");
+            "the value \"Blob\" of Busy was kept: a value beside it could not be carried over");
+}
+
+// --- Keys, lists and values that cannot be read ---
+
+// The Run key below HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE alike, and in a user's hive; in the
+// SOFTWARE hive, below its root.
+const char kUserRun[] = R"(Software\Microsoft\Windows\CurrentVersion\Run)";
+const char kSoftwareRun[] = R"(Microsoft\Windows\CurrentVersion\Run)";
+
+// The worm's value in SOFTWARE and in both users' hives, one hive's bytes spoilt before the
+// machine is opened.
+class SpoiltInstallation {
+ public:
+  void open(const std::string& hive, const std::function<void(std::string&)>& spoil) {
+    auto& tree = machine.tree;
+    tree.editHive(tree.softwareHive(), [](hive_h* h) {
+      offline_test::setString(h, kSoftwareRun, "windows auto update", "msblast.exe");
+    });
+    for (const char* user : {"alice", "bob"}) {
+      tree.editHive(tree.userHive(user), [](hive_h* h) {
+        offline_test::setString(h, kUserRun, "windows auto update", "msblast.exe");
+        offline_test::setString(h, kUserRun, "Sound Mixer", "mixer.exe");
+      });
+    }
+    std::string bytes = tree.fileBytes(hive);
+    spoil(bytes);
+    tree.addFile(hive, bytes);
+    spoilt = bytes;
+    machine.open();
+  }
+
+  // Opens the Run key, asks for the worm's value and removes it; each result in turn.
+  struct Results {
+    long opened = -1, queried = -1, removed = -1;
+  };
+  Results cleanRun(platform::Handle root) {
+    platform::Registry& registry = *machine.registry;
+    Results results;
+    platform::Handle key = platform::kNoHandle;
+    results.opened = registry.openKey(root, kUserRun, platform::kKeyAllAccess, key);
+    if (results.opened != kErrorSuccess) return results;
+    char data[64];
+    std::uint32_t size = sizeof data;
+    results.queried = registry.queryValue(key, "windows auto update", nullptr, data, &size);
+    results.removed = registry.deleteValue(key, "windows auto update");
+    registry.closeKey(key);
+    return results;
+  }
+  // The problems named for `hive`, one a line.
+  std::string problemsOf(const std::string& hive) const {
+    std::string named;
+    for (const auto& problem : machine.hives.problems()) {
+      if (problem.path == hive) named += problem.what + "\n";
+    }
+    return named;
+  }
+
+  sim::SimulatedWindows rest;
+  OfflineMachine machine;
+  std::string spoilt;
+};
+
+TEST(UnreadableRegistryTest, AKeyListOrNameOnThePathIsAProblemOfItsHiveNeverAbsence) {
+  using offline_test::field32;
+  using offline_test::keyOffset;
+  using offline_test::setField16;
+  using offline_test::setField32;
+  using offline_test::stored;
+  const std::string currentVersion = R"(Microsoft\Windows\CurrentVersion)";
+  struct Case {
+    const char* what;
+    std::function<void(std::string&)> spoil;
+    long opened;  // what opening the Run key gives
+    const char* named;
+  };
+  const std::vector<Case> cases = {
+      {"a subkey list that is no list",
+       [&](std::string& h) {
+         std::size_t key = keyOffset(h, currentVersion);
+         setField32(h, key + offline_test::kKeySubkeyList, stored(key));
+       },
+       platform::offline::kErrorRegistryIo,
+       R"(the key Microsoft\Windows\CurrentVersion\Run cannot be read: at Microsoft\Windows\CurrentVersion: its list of subkeys cannot be read)"},
+      {"a key name longer than its cell",
+       [&](std::string& h) {
+         setField16(h, keyOffset(h, R"(Microsoft\Windows)") + offline_test::kKeyNameLength, 0x7FFF);
+       },
+       platform::offline::kErrorRegistryIo,
+       R"(the key Microsoft\Windows\CurrentVersion\Run cannot be read: at Microsoft: the name of one of its subkeys cannot be read)"},
+      {"two keys answering to the name",
+       [&](std::string& h) {
+         // "Rux", made beside Run below, renamed in place.
+         std::size_t twin = keyOffset(h, currentVersion + R"(\Rux)");
+         h.replace(twin + offline_test::kKeyName, 3, "RUN");
+       },
+       platform::offline::kErrorRegistryIo,
+       R"(the key Microsoft\Windows\CurrentVersion\Run is not taken: at Microsoft\Windows\CurrentVersion: two of its subkeys answer to the name "Run")"},
+      {"a value list that is no cell",
+       [&](std::string& h) {
+         std::size_t key = keyOffset(h, kSoftwareRun);
+         setField32(h, key + offline_test::kKeyValueList, stored(key) + 8);
+       },
+       kErrorSuccess,
+       R"(the value "windows auto update" of Microsoft\Windows\CurrentVersion\Run cannot be read: the key's list of values cannot be read)"},
+      {"a value list naming one value twice",
+       [&](std::string& h) {
+         std::size_t list = field32(h, keyOffset(h, kSoftwareRun) + offline_test::kKeyValueList);
+         setField32(h, list + 0x1000 + 8, field32(h, list + 0x1000 + 4));
+       },
+       kErrorSuccess, "the key's list of values names one value twice"},
+      {"a value name longer than its cell",
+       [&](std::string& h) {
+         setField16(h,
+                    offline_test::valueOffset(h, kSoftwareRun, "Sound Mixer") +
+                        offline_test::kValueNameLength,
+                    0x7FFF);
+       },
+       kErrorSuccess, "the name of one of the key's values cannot be read"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SpoiltInstallation one;
+    one.machine.tree.editHive(one.machine.tree.softwareHive(), [](hive_h* h) {
+      offline_test::ensureKey(h, R"(Microsoft\Windows\CurrentVersion\Rux)");
+    });
+    one.open(one.machine.tree.softwareHive(), c.spoil);
+    SpoiltInstallation::Results results = one.cleanRun(kRootLocalMachine);
+    EXPECT_EQ(results.opened, c.opened);
+    if (results.opened == kErrorSuccess) {
+      EXPECT_EQ(results.queried, platform::offline::kErrorRegistryIo);
+      EXPECT_EQ(results.removed, platform::offline::kErrorRegistryIo);
+    }
+    std::string named = one.problemsOf(one.machine.tree.softwareHive());
+    EXPECT_NE(named.find(c.named), std::string::npos) << named;
+    EXPECT_FALSE(one.machine.hives.software()->changed());
+    EXPECT_EQ(one.machine.tree.fileBytes(one.machine.tree.softwareHive()), one.spoilt);
+  }
+}
+
+TEST(UnreadableRegistryTest, OneUsersCopyThatCannotBeReadKeepsNoOtherUserUncleaned) {
+  SpoiltInstallation one;
+  auto& machine = one.machine;
+  one.open(machine.tree.userHive("alice"), [](std::string& h) {
+    std::size_t value = offline_test::valueOffset(h, kUserRun, "windows auto update");
+    offline_test::setField32(h, value + offline_test::kValueDataLength, 0x00100000);
+  });
+  std::vector<platform::offline::HiveFile*> users = machine.hives.users();
+  ASSERT_EQ(users.size(), 2u) << machine.problems();
+
+  SpoiltInstallation::Results results = one.cleanRun(kRootCurrentUser);
+  EXPECT_EQ(results.opened, kErrorSuccess);
+  EXPECT_EQ(results.queried, kErrorSuccess) << "bob's copy can be read";
+  EXPECT_EQ(results.removed, kErrorSuccess);
+  EXPECT_FALSE(users[0]->changed());
+  EXPECT_TRUE(offline_test::lookAtOpenHive(*users[1], [](hive_h* hive) {
+    EXPECT_EQ(offline_test::copiesOf(hive, kUserRun, "windows auto update"), 0);
+    EXPECT_TRUE(offline_test::hasValue(hive, kUserRun, "Sound Mixer"));
+  }));
+  std::string named = one.problemsOf(machine.tree.userHive("alice"));
+  EXPECT_NE(named.find(R"(the value "windows auto update" of )" + std::string(kUserRun) +
+                       " cannot be read: "),
+            std::string::npos)
+      << machine.problems();
+  EXPECT_EQ(one.problemsOf(machine.tree.userHive("bob")), "");
+}
+
+TEST(UnreadableRegistryTest, OneUsersKeyThatCannotBeReadStillOpensInTheOthers) {
+  SpoiltInstallation one;
+  auto& machine = one.machine;
+  one.open(machine.tree.userHive("bob"), [](std::string& h) {
+    std::size_t key = offline_test::keyOffset(h, R"(Software\Microsoft)");
+    offline_test::setField32(h, key + offline_test::kKeySubkeyList, offline_test::stored(key));
+  });
+
+  SpoiltInstallation::Results results = one.cleanRun(kRootCurrentUser);
+  EXPECT_EQ(results.opened, kErrorSuccess);
+  EXPECT_EQ(results.queried, kErrorSuccess);
+  EXPECT_EQ(results.removed, kErrorSuccess);
+  EXPECT_TRUE(machine.hives.users()[0]->changed());
+  EXPECT_FALSE(machine.hives.users()[1]->changed());
+  EXPECT_NE(one.problemsOf(machine.tree.userHive("bob"))
+                .find(std::string("the key ") + kUserRun +
+                      R"( cannot be read: at Software\Microsoft: its list of subkeys)"),
+            std::string::npos)
+      << machine.problems();
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The services of a mounted installation: keys of its SYSTEM hive, in every control set.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "contract/services_contract.h"
 #include "offline/hive_builder.h"
 #include "offline/offline_machine.h"
@@ -121,6 +123,56 @@ TEST_F(OfflineServicesTest, WithoutItsSystemHiveThereIsNoServiceManager) {
                                      R"(C:\WINDOWS\system32\config\SYSTEM: not a sound hive: )"
                                      "not a registry hive file"});
   EXPECT_TRUE(machine.hives.all().empty());
+}
+
+// A Services key whose list or names cannot be read, or that holds two keys answering to the
+// service's name, may hide the worm's service: it is named with the hive, and the service's keys
+// in the other control sets still go.
+TEST(OfflineServicesProblemTest, AControlSetWhereTheServiceCannotBeToldApartIsNamed) {
+  const std::string services = R"(ControlSet002\Services)";
+  struct Case {
+    const char* what;
+    std::function<void(std::string&)> spoil;
+    const char* named;
+  };
+  const std::vector<Case> cases = {
+      {"two keys answering to its name",
+       [&](std::string& h) {
+         std::size_t twin = offline_test::keyOffset(h, services + R"(\RpcTftpx)");
+         h.replace(twin + offline_test::kKeyName, 8, "RPCTFTPD");
+       },
+       R"(the key of the service "RpcTftpd" is not taken: at ControlSet002\Services: two of its subkeys answer to the name "RpcTftpd")"},
+      {"a subkey list that is no list",
+       [&](std::string& h) {
+         std::size_t key = offline_test::keyOffset(h, services);
+         offline_test::setField32(h, key + offline_test::kKeySubkeyList, offline_test::stored(key));
+       },
+       R"(the key of the service "RpcTftpd" cannot be read: at ControlSet002\Services: its list of subkeys cannot be read)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::SimulatedWindows rest;
+    OfflineMachine machine(Layout::kXp, {"alice"}, 3);
+    machine.tree.addService("RpcTftpd", R"(C:\WINDOWS\system32\rpctftpd.exe)", {1, 2, 3});
+    machine.tree.addService("RpcTftpx", R"(C:\helper.exe)", {2});
+    std::string system = machine.tree.fileBytes(machine.tree.systemHive());
+    c.spoil(system);
+    machine.tree.addFile(machine.tree.systemHive(), system);
+    machine.open();
+
+    platform::Services& manager = *machine.services;
+    ScopedServiceHandle opened(manager.openManager(platform::kManagerEnumerate));
+    ScopedServiceHandle doomed(
+        manager.openService(opened.get(), "RpcTftpd", platform::kServiceDelete));
+    ASSERT_TRUE(doomed);
+    EXPECT_TRUE(manager.deleteService(doomed.get()));
+    EXPECT_TRUE(offline_test::lookAtOpenHive(*machine.hives.system(), [&](hive_h* hive) {
+      EXPECT_FALSE(offline_test::hasKey(hive, R"(ControlSet001\Services\RpcTftpd)"));
+      EXPECT_FALSE(offline_test::hasKey(hive, R"(ControlSet003\Services\RpcTftpd)"));
+    }));
+    std::string named = machine.problems();
+    EXPECT_NE(named.find(machine.tree.systemHive() + ": " + c.named), std::string::npos) << named;
+  }
 }
 
 }  // namespace

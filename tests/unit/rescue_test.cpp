@@ -352,6 +352,71 @@ TEST_F(RescueXpTest, AHiveThatCannotBeReadIsNamedAndLeftWhileTheRestIsCleaned) {
   }
 }
 
+TEST_F(RescueXpTest, EveryCopyOfAStartUpValueGoesInWhateverLetterCase) {
+  offline_test::plantInfection(tree);
+  const std::string run = R"(Microsoft\Windows\CurrentVersion\Run)";
+  tree.editHive(tree.softwareHive(), [&](hive_h* hive) {
+    offline_test::addStringAgain(hive, run, "WINDOWS AUTO UPDATE", "msblast.exe");
+    offline_test::addStringAgain(hive, run, "windows auto update", "msblast.exe");
+  });
+  tree.editHive(tree.userHive("alice"), [&](hive_h* hive) {
+    offline_test::addStringAgain(hive, footprint::kRun, "microsoft inet xp..", "teekids.exe");
+  });
+
+  RescueRun cleaned = rescue({tree.root()});
+
+  EXPECT_EQ(cleaned.status, 1) << cleaned.errors;
+  EXPECT_EQ(offline_test::registryProblemsAfterRescue(tree), "");
+  EXPECT_TRUE(tree.lookInHive(tree.softwareHive(), [&](hive_h* hive) {
+    EXPECT_EQ(offline_test::copiesOf(hive, run, "windows auto update"), 0);
+  }));
+  EXPECT_TRUE(tree.lookInHive(tree.userHive("alice"), [&](hive_h* hive) {
+    EXPECT_EQ(offline_test::copiesOf(hive, footprint::kRun, "Microsoft Inet Xp.."), 0);
+  }));
+}
+
+// A start-up value, or a key on the way to it, that a hive cannot read may be the worm's: it is
+// named with its hive, the run says it needs attention, and every other hive is still cleaned.
+TEST_F(RescueXpTest, AStartUpValueOrAKeyOnItsWayThatCannotBeReadIsNamedAndNeedsAttention) {
+  offline_test::plantInfection(tree);
+  std::string alice = tree.fileBytes(tree.userHive("alice"));
+  std::size_t value = offline_test::valueOffset(alice, footprint::kRun, "windows auto update");
+  offline_test::setField32(alice, value + offline_test::kValueDataLength, 0x00100000);
+  tree.addFile(tree.userHive("alice"), alice);
+  std::string software = tree.fileBytes(tree.softwareHive());
+  std::size_t key = offline_test::keyOffset(software, R"(Microsoft\Windows\CurrentVersion)");
+  offline_test::setField32(software, key + offline_test::kKeySubkeyList, offline_test::stored(key));
+  tree.addFile(tree.softwareHive(), software);
+  std::string defaultUser = tree.fileBytes(tree.defaultHive());
+  offline_test::setField16(defaultUser,
+                           offline_test::keyOffset(defaultUser, R"(Software\Microsoft\Windows)") +
+                               offline_test::kKeyNameLength,
+                           0x7FFF);
+  tree.addFile(tree.defaultHive(), defaultUser);
+
+  RescueRun run = rescue({tree.root()});
+
+  EXPECT_EQ(run.status, 2) << run.errors;
+  for (const std::string& named :
+       {windowsPath(tree.userHive("alice")) + R"(: the value "windows auto update" of )" +
+            footprint::kRun + " cannot be read: ",
+        windowsPath(tree.softwareHive()) +
+            R"(: the key Microsoft\Windows\CurrentVersion\Run cannot be read: at )"
+            R"(Microsoft\Windows\CurrentVersion: its list of subkeys cannot be read)",
+        windowsPath(tree.defaultHive()) + R"(: the key )" + footprint::kRun +
+            R"( cannot be read: at Software\Microsoft: the name of one of its subkeys )"}) {
+    EXPECT_NE(run.errors.find(named), std::string::npos) << named << "\nnot in\n" << run.errors;
+  }
+  // None of these hives is written; bob's copy, and the services, go.
+  EXPECT_TRUE(tree.fileBytes(tree.softwareHive()) == software);
+  EXPECT_TRUE(tree.fileBytes(tree.userHive("alice")) == alice);
+  EXPECT_TRUE(tree.fileBytes(tree.defaultHive()) == defaultUser);
+  EXPECT_TRUE(tree.lookInHive(tree.userHive("bob"), [](hive_h* hive) {
+    EXPECT_EQ(offline_test::copiesOf(hive, footprint::kRun, "windows auto update"), 0);
+  }));
+  EXPECT_EQ(tree.controlSetsWithService("RpcTftpd"), 0);
+}
+
 // The report of a rescue: read by a JSON parser, its findings are the log's finding lines in order;
 // a report that cannot be written is named and has its own exit status.
 TEST_F(RescueXpTest, TheReportsFindingsAreTheLogsFindingLines) {

@@ -140,6 +140,41 @@ bool checkValueData(const HiveImage& image, std::uint64_t value, std::string& wh
 
 namespace {
 
+// Hands `claim` each cell that hivex frees with the values of the key at `node`: the value list,
+// each value record and each data cell outside its record. False when `claim` refuses one, or
+// with `why` set when one is not a cell of the kind it should be.
+template <typename Claim>
+bool claimValueCells(const HiveImage& image, std::uint64_t node, Claim claim, std::string& why) {
+  std::uint32_t values = image.u32(node + kNkValueCount);
+  if (values == 0) return true;
+  std::uint64_t list = absolute(image.u32(node + kNkValueList));
+  std::uint32_t listSize = 0;
+  if (!image.cell(list, listSize) || listSize - 4 < 4ull * values) {
+    why = "the value list of the key at " + hex(node) + " is not a cell that holds it";
+    return false;
+  }
+  if (!claim(list, "value list")) return false;
+  for (std::uint32_t i = 0; i < values; ++i) {
+    std::uint64_t value = absolute(image.u32(list + 4 + 4ull * i));
+    if (!image.record(value, "vk", kVkName)) {
+      why = "an entry of the value list at " + hex(list) + " is not a value record";
+      return false;
+    }
+    if (!claim(value, "value")) return false;
+    std::uint32_t length = image.u32(value + kVkDataLength);
+    if ((length & kInlineData) == 0) {
+      std::uint64_t data = absolute(image.u32(value + kVkData));
+      std::uint32_t dataSize = 0;
+      if (!image.cell(data, dataSize)) {
+        why = "the data of the value at " + hex(value) + " is not a cell of the hive";
+        return false;
+      }
+      if (!claim(data, "data cell")) return false;
+    }
+  }
+  return true;
+}
+
 // The walk of one subtree before its deletion.
 class DeletionCheck {
  public:
@@ -269,31 +304,8 @@ class DeletionCheck {
       }
     }
 
-    std::uint32_t values = image_.u32(node + kNkValueCount);
-    if (values > 0) {
-      std::uint64_t list = absolute(image_.u32(node + kNkValueList));
-      std::uint32_t listSize = 0;
-      if (!image_.cell(list, listSize) || listSize - 4 < 4ull * values) {
-        return fail("the value list of the key at " + hex(node) + " is not a cell that holds it");
-      }
-      if (!claim(list, "value list")) return false;
-      for (std::uint32_t i = 0; i < values; ++i) {
-        std::uint64_t value = absolute(image_.u32(list + 4 + 4ull * i));
-        if (!image_.record(value, "vk", kVkName)) {
-          return fail("an entry of the value list at " + hex(list) + " is not a value record");
-        }
-        if (!claim(value, "value")) return false;
-        std::uint32_t length = image_.u32(value + kVkDataLength);
-        if ((length & kInlineData) == 0) {
-          std::uint64_t data = absolute(image_.u32(value + kVkData));
-          std::uint32_t dataSize = 0;
-          if (!image_.cell(data, dataSize)) {
-            return fail("the data of the value at " + hex(value) + " is not a cell of the hive");
-          }
-          if (!claim(data, "data cell")) return false;
-        }
-      }
-    }
+    auto claimCell = [this](std::uint64_t at, const char* what) { return claim(at, what); };
+    if (!claimValueCells(image_, node, claimCell, why_)) return false;
 
     std::uint32_t security = image_.u32(node + kNkSecurity);
     if (security != kNoCell) {
@@ -355,6 +367,20 @@ class DeletionCheck {
 
 bool checkDeletable(const HiveImage& image, std::uint64_t node, std::string& why) {
   return DeletionCheck(image, why).run(node);
+}
+
+bool checkValuesFreeable(const HiveImage& image, std::uint64_t key, std::string& why) {
+  if (!image.record(key, "nk", kNkName)) {
+    why = "the key at " + hex(key) + " is not a key record";
+    return false;
+  }
+  std::unordered_set<std::uint64_t> claimed;
+  auto claimOnce = [&](std::uint64_t at, const char* what) {
+    if (claimed.insert(at).second) return true;
+    why = std::string("the ") + what + " at " + hex(at) + " is met twice";
+    return false;
+  };
+  return claimValueCells(image, key, claimOnce, why);
 }
 
 }  // namespace platform::offline

@@ -54,4 +54,9 @@ bool checkDeletable(const HiveImage& image, std::uint64_t node, std::string& why
 // (hivex reads as far as the value says).
 bool checkValueData(const HiveImage& image, std::uint64_t value, std::string& why);
 
+// Whether hivex may free the values of the key `key`, as it does whenever it sets a key's values
+// anew: the value list, each value record and each data cell outside its record are cells of
+// the hive, and none of them is met twice (hivex would free it twice, and abort).
+bool checkValuesFreeable(const HiveImage& image, std::uint64_t key, std::string& why);
+
 }  // namespace platform::offline

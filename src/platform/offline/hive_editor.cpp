@@ -125,35 +125,85 @@ bool HiveEditor::valueReadable(hive_value_h value, std::string& why) {
   return readable;
 }
 
+bool HiveEditor::valuesFreeable(hive_node_h key, std::string& why) {
+  std::vector<std::uint8_t> bytes;
+  if (!currentImage(bytes)) {
+    why = "the hive's cells could not be read back";
+    return false;
+  }
+  bool freeable = checkValuesFreeable(HiveImage(bytes.data(), bytes.size()), key, why);
+  bytes.swap(image_);
+  return freeable;
+}
+
 Lookup HiveEditor::findKey(const std::vector<std::string>& path) {
-  return keyAt(hive_, path) != 0 ? Lookup::kFound : Lookup::kAbsent;
+  std::string why;
+  return findKey(path, why);
+}
+
+namespace {
+
+Lookup lookupOf(NameSearch search) {
+  switch (search) {
+    case NameSearch::kFound:
+      return Lookup::kFound;
+    case NameSearch::kAbsent:
+      return Lookup::kAbsent;
+    case NameSearch::kAmbiguous:
+      return Lookup::kAmbiguous;
+    case NameSearch::kUnreadable:
+      break;
+  }
+  return Lookup::kFailed;
+}
+
+}  // namespace
+
+Lookup HiveEditor::findKey(const std::vector<std::string>& path, std::string& why) {
+  hive_node_h key = 0;
+  return lookupOf(findKeyAt(hive_, path, key, why));
 }
 
 Lookup HiveEditor::queryValue(const std::vector<std::string>& path, const std::string& name,
                               std::uint32_t& type, std::string& data, std::string& why) {
-  hive_node_h key = keyAt(hive_, path);
-  hive_value_h value = key != 0 ? valueNamed(hive_, key, name) : 0;
-  if (value == 0) return Lookup::kAbsent;
-  if (!valueReadable(value, why)) return Lookup::kFailed;
-  if (!readValue(hive_, value, type, data)) {
-    why = "hivex cannot read the value's data";
-    return Lookup::kFailed;
+  hive_node_h key = 0;
+  std::vector<hive_value_h> values;
+  Lookup found = lookupOf(findKeyAt(hive_, path, key, why));
+  if (found == Lookup::kFound) found = lookupOf(findValues(hive_, key, name, values, why));
+  if (found != Lookup::kFound) return found;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    std::uint32_t storedType = 0;
+    std::string stored;
+    if (!valueReadable(values[i], why)) return Lookup::kFailed;
+    if (!readValue(hive_, values[i], storedType, stored)) {
+      why = "hivex cannot read the value's data";
+      return Lookup::kFailed;
+    }
+    if (i == 0) {
+      type = storedType;
+      data.swap(stored);
+    }
   }
   return Lookup::kFound;
 }
 
 ValueRemoval HiveEditor::removeValue(const std::vector<std::string>& path, const std::string& name,
                                      std::string& why) {
-  hive_node_h key = keyAt(hive_, path);
-  hive_value_h victim = key != 0 ? valueNamed(hive_, key, name) : 0;
-  if (victim == 0) return ValueRemoval::kAbsent;
-  // Every value of the key is read to be written back: each must lie in the hive.
+  hive_node_h key = 0;
+  std::vector<hive_value_h> victims;
+  Lookup found = lookupOf(findKeyAt(hive_, path, key, why));
+  if (found == Lookup::kFound) found = lookupOf(findValues(hive_, key, name, victims, why));
+  if (found == Lookup::kAbsent) return ValueRemoval::kAbsent;
+  if (found != Lookup::kFound) return ValueRemoval::kFailed;
+  // Every value of the key is read to be written back, and freed by hivex: each must lie in the
+  // hive, and no cell of theirs be met twice.
   Allocated<hive_value_h> values(hivex_node_values(hive_, key));
   if (!values) return ValueRemoval::kNotRewritable;
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {
     if (!valueReadable(*value, why)) return ValueRemoval::kFailed;
   }
-  ValueRemoval removal = platform::offline::removeValue(hive_, key, victim);
+  if (!valuesFreeable(key, why)) return ValueRemoval::kFailed;
+  ValueRemoval removal = platform::offline::removeValues(hive_, key, victims);
   if (removal == ValueRemoval::kRemoved || removal == ValueRemoval::kSpoiled) {
     changed_ = true;
     imageFresh_ = false;
@@ -188,6 +238,45 @@ Lookup HiveEditor::serviceImagePath(const std::string& name, std::string& path, 
     return Lookup::kFound;
   }
   return Lookup::kAbsent;
+}
+
+Lookup HiveEditor::findServiceKeys(const std::string& name, std::string& why) {
+  // The control sets are found by their names among the root's subkeys: a list or a name there
+  // that cannot be read may hide one.
+  errno = 0;
+  Allocated<hive_node_h> children(hivex_node_children(hive_, hivex_root(hive_)));
+  if (!children) {
+    why =
+        std::string("the root key's list of subkeys cannot be read (") + std::strerror(errno) + ")";
+    return Lookup::kFailed;
+  }
+  for (const hive_node_h* child = children.get(); *child != 0; ++child) {
+    errno = 0;
+    Allocated<char> childName(hivex_node_name(hive_, *child));
+    if (!childName) {
+      why = std::string("the name of one of the root key's subkeys cannot be read (") +
+            std::strerror(errno) + ")";
+      return Lookup::kFailed;
+    }
+  }
+  bool found = false;
+  for (hive_node_h set : controlSets(hive_)) {
+    hive_node_h services = 0;
+    std::string problem;
+    NameSearch search = findChild(hive_, set, "Services", services, problem);
+    std::string where = keyPathOf(hive_, set);
+    if (search == NameSearch::kFound) {
+      hive_node_h service = 0;
+      where += "\\Services";
+      search = findChild(hive_, services, name, service, problem);
+    }
+    if (search == NameSearch::kFound) found = true;
+    if (search == NameSearch::kUnreadable || search == NameSearch::kAmbiguous) {
+      why = "at " + where + ": " + problem;
+      return lookupOf(search);
+    }
+  }
+  return found ? Lookup::kFound : Lookup::kAbsent;
 }
 
 ServiceDeletion HiveEditor::deleteService(const std::string& name,
@@ -271,6 +360,9 @@ bool nodeName(hive_h* hive, hive_node_h node, std::string& name) {
 
 struct StoredValue {
   std::string name;
+  // False when the stored name holds a NUL (`name` is then cut there): the editor's look-ups
+  // match no such name, so no removal may account for it.
+  bool wholeName = true;
   std::uint32_t type = 0;
   std::string data;
 };
@@ -288,6 +380,7 @@ bool storedValues(hive_h* hive, hive_node_h node, std::vector<StoredValue>& stor
     Allocated<char> name(hivex_value_key(hive, *value));
     if (!name) return false;
     entry.name.assign(name.get(), std::strlen(name.get()));
+    entry.wholeName = entry.name.size() == nameLength;
     std::size_t length = 0;
     Allocated<char> data(hivex_value_value(hive, *value, typeSlot(entry.type), &length));
     if (!data) return false;
@@ -374,7 +467,7 @@ bool sameHiveLessRemovals(hive_h* original, hive_h* edited, const HiveRemovals& 
     std::size_t kept = 0;
     for (const StoredValue& value : before) {
       bool removed = false;
-      if (pair.plan != nullptr) {
+      if (pair.plan != nullptr && value.wholeName) {
         for (const std::string& name : pair.plan->values) {
           if (sameNameIgnoringCase(value.name, name)) removed = true;
         }

@@ -19,7 +19,8 @@ namespace platform::offline {
 enum class Lookup {
   kFound,
   kAbsent,
-  kFailed,  // the hive could not be read there (`why` says how)
+  kFailed,     // the hive could not be read there (`why` says how)
+  kAmbiguous,  // two keys on the path answer to one name (`why` says where): neither is taken
 };
 
 enum class ServiceDeletion {
@@ -44,9 +45,13 @@ class HiveEditor {
   hive_h* hive() const { return hive_; }
 
   Lookup findKey(const std::vector<std::string>& path);
-  // The value as the seam hands it out (see readValue()).
+  // The same, `why` saying what could not be read when it is neither found nor absent.
+  Lookup findKey(const std::vector<std::string>& path, std::string& why);
+  // The value as the seam hands it out (see readValue()). Where the key holds the name several
+  // times (in any letter case), the first is handed out, and only when every one can be read.
   Lookup queryValue(const std::vector<std::string>& path, const std::string& name,
                     std::uint32_t& type, std::string& data, std::string& why);
+  // Removes every value of the key that answers to `name`, all at once.
   ValueRemoval removeValue(const std::vector<std::string>& path, const std::string& name,
                            std::string& why);
 
@@ -59,6 +64,11 @@ class HiveEditor {
   // ("ControlSet001\Services\RpcTftpd"); `why` names the key refused and the reason.
   ServiceDeletion deleteService(const std::string& name, std::vector<std::string>& deleted,
                                 std::string& why);
+  // Whether the service's keys can be told apart in every control set. kFailed when a list or a
+  // name on the way cannot be read, kAmbiguous when two keys answer to the service's name in one
+  // Services key (`why` says where), and the requests above pass over such a control set; else
+  // kFound when a control set has the key, kAbsent when none has.
+  Lookup findServiceKeys(const std::string& name, std::string& why);
 
   // Writes the whole hive to the open file `fd`, from its start. False on failure (errno set).
   bool serialise(int fd);
@@ -79,6 +89,8 @@ class HiveEditor {
   // The hive's bytes as they are now, for the cell checks.
   bool currentImage(std::vector<std::uint8_t>& bytes);
   bool valueReadable(hive_value_h value, std::string& why);
+  // Whether hivex may set the key's values anew (see checkValuesFreeable()).
+  bool valuesFreeable(hive_node_h key, std::string& why);
   std::vector<hive_node_h> serviceKeys(const std::string& name);
 
   hive_h* hive_ = nullptr;

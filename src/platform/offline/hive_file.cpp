@@ -361,6 +361,18 @@ bool HiveFile::ask(const std::string& request, std::string& answer) {
   return true;
 }
 
+std::string keyPathText(const std::vector<std::string>& path) {
+  if (path.empty()) return "the root key";
+  std::string text;
+  for (const std::string& component : path) text += (text.empty() ? "" : "\\") + component;
+  return text;
+}
+
+void HiveFile::reportLookup(Lookup found, const std::string& what, const std::string& why) {
+  if (found == Lookup::kFailed) report(what + " cannot be read: " + why);
+  if (found == Lookup::kAmbiguous) report(what + " is not taken: " + why);
+}
+
 Lookup HiveFile::findKey(const std::vector<std::string>& path) {
   std::string answer;
   if (!ask(hive_protocol::Writer().u8(hive_protocol::kFindKey).texts(path).bytes(), answer)) {
@@ -368,10 +380,12 @@ Lookup HiveFile::findKey(const std::vector<std::string>& path) {
   }
   hive_protocol::Reader in(answer);
   auto found = static_cast<Lookup>(in.u8());
-  if (!in.done() || found > Lookup::kFailed) {
+  std::string why = in.text();
+  if (!in.done() || found > Lookup::kAmbiguous) {
     fail("the child editing it gave a malformed answer");
     return Lookup::kFailed;
   }
+  reportLookup(found, "the key " + keyPathText(path), why);
   return found;
 }
 
@@ -387,11 +401,11 @@ Lookup HiveFile::queryValue(const std::vector<std::string>& path, const std::str
   std::uint32_t storedType = in.u32();
   std::string stored = in.text();
   std::string why = in.text();
-  if (!in.done() || found > Lookup::kFailed) {
+  if (!in.done() || found > Lookup::kAmbiguous) {
     fail("the child editing it gave a malformed answer");
     return Lookup::kFailed;
   }
-  if (found == Lookup::kFailed) report("the value \"" + name + "\" cannot be read: " + why);
+  reportLookup(found, "the value \"" + name + "\" of " + keyPathText(path), why);
   if (found == Lookup::kFound) {
     type = storedType;
     data = std::move(stored);
@@ -418,7 +432,7 @@ ValueRemoval HiveFile::removeValue(const std::vector<std::string>& path, const s
       removals_.values.push_back({path, name});
       break;
     case ValueRemoval::kFailed:
-      report("the value \"" + name + "\" was kept: " + why);
+      report("the value \"" + name + "\" of " + keyPathText(path) + " was kept: " + why);
       break;
     case ValueRemoval::kSpoiled:
       changed_ = true;
@@ -523,6 +537,23 @@ ServiceDeletion HiveFile::deleteService(const std::string& name, std::vector<std
   }
   if (deletion == ServiceDeletion::kSpoiled) changed_ = true;
   return deletion;
+}
+
+Lookup HiveFile::findServiceKeys(const std::string& name) {
+  std::string answer;
+  if (!ask(hive_protocol::Writer().u8(hive_protocol::kFindServiceKeys).text(name).bytes(),
+           answer)) {
+    return Lookup::kFailed;
+  }
+  hive_protocol::Reader in(answer);
+  auto found = static_cast<Lookup>(in.u8());
+  std::string why = in.text();
+  if (!in.done() || found > Lookup::kAmbiguous) {
+    fail("the child editing it gave a malformed answer");
+    return Lookup::kFailed;
+  }
+  reportLookup(found, "the key of the service \"" + name + "\"", why);
+  return found;
 }
 
 bool HiveFile::editorIdentity(SandboxIdentity& identity) {

@@ -93,6 +93,9 @@ struct CommitResult {
 
 const char* describe(CommitStep step);
 
+// A key's path below its hive's root, as the rescue's messages name it.
+std::string keyPathText(const std::vector<std::string>& path);
+
 // The run's sandbox when none is given: default settings, problems kept by each hive.
 HiveSandbox& defaultHiveSandbox();
 
@@ -121,7 +124,9 @@ class HiveFile {
   const std::string& path() const { return path_; }
 
   // Look-ups and removals, done by the editor (see HiveEditor). A hive whose child failed, or
-  // that could not be read again, answers kFailed, and the problem is reported once.
+  // that could not be read again, answers kFailed, and the problem is reported once; so is a
+  // key, list or value on the way that cannot be read (kFailed) or that two keys answer to
+  // (kAmbiguous), each named with its key.
   Lookup findKey(const std::vector<std::string>& path);
   Lookup queryValue(const std::vector<std::string>& path, const std::string& name,
                     std::uint32_t& type, std::string& data);
@@ -141,6 +146,9 @@ class HiveFile {
   // `deleted` receives the keys deleted; `why` what made a deletion refused or spoiled.
   ServiceDeletion deleteService(const std::string& name, std::vector<std::string>& deleted,
                                 std::string& why);
+  // Whether the service's keys can be told apart in every control set (see HiveEditor); a
+  // control set where they cannot is reported, with the service named.
+  Lookup findServiceKeys(const std::string& name);
 
   // Set by every change made; only a changed hive is committed.
   bool changed() const { return changed_; }
@@ -197,6 +205,8 @@ class HiveFile {
               std::string& why);
   void fail(const std::string& what);
   void report(const std::string& what);
+  // Reports a look-up of `what` (a key or value, named) that was neither found nor absent.
+  void reportLookup(Lookup found, const std::string& what, const std::string& why);
   bool keepBackup(int folder, int file, const std::string& date, std::string& backupName,
                   int& systemError);
 

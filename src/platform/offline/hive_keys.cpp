@@ -1,5 +1,6 @@
 #include "platform/offline/hive_keys.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,24 +22,54 @@ bool isStringType(std::uint32_t type) { return type == 1 || type == kRegExpandSz
 
 // A name that hivex handed out, or false when it holds a NUL inside it (then it can be neither
 // matched nor written back).
-bool wholeName(char* name, std::size_t length) {
+bool wholeName(const char* name, std::size_t length) {
   return name != nullptr && std::strlen(name) == length;
 }
 
-bool nodeNameIs(hive_h* hive, hive_node_h node, const std::string& name) {
-  errno = 0;
-  std::size_t length = hivex_node_name_len(hive, node);
-  if (length != name.size()) return false;
-  Allocated<char> held(hivex_node_name(hive, node));
-  return wholeName(held.get(), length) && text::equalsIgnoringCase(held.get(), name.c_str());
+enum class NameRead { kMatches, kDiffers, kUnreadable };
+
+std::string systemError(int error) { return std::strerror(error != 0 ? error : EINVAL); }
+
+NameRead compareName(const char* held, std::size_t length, const std::string& name) {
+  if (!wholeName(held, length) || length != name.size()) return NameRead::kDiffers;
+  return text::equalsIgnoringCase(held, name.c_str()) ? NameRead::kMatches : NameRead::kDiffers;
 }
 
-bool valueNameIs(hive_h* hive, hive_value_h value, const std::string& name) {
+NameRead nodeName(hive_h* hive, hive_node_h node, const std::string& name, int& error) {
+  errno = 0;
+  std::size_t length = hivex_node_name_len(hive, node);
+  if (length == 0 && errno != 0) {
+    error = errno;
+    return NameRead::kUnreadable;
+  }
+  Allocated<char> held(hivex_node_name(hive, node));
+  if (!held) {
+    error = errno;
+    return NameRead::kUnreadable;
+  }
+  return compareName(held.get(), length, name);
+}
+
+NameRead valueName(hive_h* hive, hive_value_h value, const std::string& name, int& error) {
   errno = 0;
   std::size_t length = hivex_value_key_len(hive, value);
-  if (length != name.size() || (length == 0 && errno != 0)) return false;
+  if (length == 0 && errno != 0) {
+    error = errno;
+    return NameRead::kUnreadable;
+  }
   Allocated<char> held(hivex_value_key(hive, value));
-  return wholeName(held.get(), length) && text::equalsIgnoringCase(held.get(), name.c_str());
+  if (!held) {
+    error = errno;
+    return NameRead::kUnreadable;
+  }
+  return compareName(held.get(), length, name);
+}
+
+std::string joined(const std::vector<std::string>& components, std::size_t count) {
+  if (count == 0) return "the root key";
+  std::string path;
+  for (std::size_t i = 0; i < count; ++i) path += (i == 0 ? "" : "\\") + components[i];
+  return path;
 }
 
 // One value as it is stored, ready to be written back.
@@ -98,37 +129,118 @@ bool splitKeyPath(const char* path, std::vector<std::string>& components) {
   }
 }
 
-hive_node_h childNamed(hive_h* hive, hive_node_h parent, const std::string& name) {
+NameSearch findChild(hive_h* hive, hive_node_h parent, const std::string& name, hive_node_h& child,
+                     std::string& why) {
+  child = 0;
+  errno = 0;
   Allocated<hive_node_h> children(hivex_node_children(hive, parent));
-  if (!children) return 0;
-  hive_node_h found = 0;
-  for (const hive_node_h* child = children.get(); *child != 0; ++child) {
-    if (!nodeNameIs(hive, *child, name)) continue;
-    if (found != 0) return 0;  // two keys answer to the name: neither is taken
-    found = *child;
+  if (!children) {
+    why = "its list of subkeys cannot be read (" + systemError(errno) + ")";
+    return NameSearch::kUnreadable;
   }
-  return found;
+  // Every name is read, even after a match: a twin further on makes the name ambiguous, and a
+  // name that cannot be read may be the twin.
+  NameSearch result = NameSearch::kAbsent;
+  for (const hive_node_h* at = children.get(); *at != 0; ++at) {
+    int error = 0;
+    switch (nodeName(hive, *at, name, error)) {
+      case NameRead::kDiffers:
+        break;
+      case NameRead::kUnreadable:
+        why = "the name of one of its subkeys cannot be read (" + systemError(error) + ")";
+        child = 0;
+        return NameSearch::kUnreadable;
+      case NameRead::kMatches:
+        if (child != 0 && child != *at) {
+          why = "two of its subkeys answer to the name \"" + name + "\"";
+          result = NameSearch::kAmbiguous;
+        } else if (result != NameSearch::kAmbiguous) {
+          child = *at;
+          result = NameSearch::kFound;
+        }
+        break;
+    }
+  }
+  if (result != NameSearch::kFound) child = 0;
+  return result;
+}
+
+NameSearch findKeyAt(hive_h* hive, const std::vector<std::string>& components, hive_node_h& key,
+                     std::string& why) {
+  key = 0;
+  errno = 0;
+  hive_node_h node = hivex_root(hive);
+  if (node == 0) {
+    why = "the hive has no root key (" + systemError(errno) + ")";
+    return NameSearch::kUnreadable;
+  }
+  for (std::size_t depth = 0; depth < components.size(); ++depth) {
+    hive_node_h child = 0;
+    std::string problem;
+    NameSearch found = findChild(hive, node, components[depth], child, problem);
+    if (found != NameSearch::kFound) {
+      if (found != NameSearch::kAbsent) why = "at " + joined(components, depth) + ": " + problem;
+      return found;
+    }
+    node = child;
+  }
+  key = node;
+  return NameSearch::kFound;
+}
+
+NameSearch findValues(hive_h* hive, hive_node_h key, const std::string& name,
+                      std::vector<hive_value_h>& values, std::string& why) {
+  values.clear();
+  errno = 0;
+  Allocated<hive_value_h> listed(hivex_node_values(hive, key));
+  if (!listed) {
+    why = "the key's list of values cannot be read (" + systemError(errno) + ")";
+    return NameSearch::kUnreadable;
+  }
+  // A list that names one value twice is damaged: hivex would free the value twice when the list
+  // is rewritten. Sorted first: a hostile key may list many thousands.
+  std::vector<hive_value_h> seen;
+  for (const hive_value_h* at = listed.get(); *at != 0; ++at) seen.push_back(*at);
+  std::sort(seen.begin(), seen.end());
+  if (std::adjacent_find(seen.begin(), seen.end()) != seen.end()) {
+    why = "the key's list of values names one value twice";
+    return NameSearch::kUnreadable;
+  }
+  for (const hive_value_h* at = listed.get(); *at != 0; ++at) {
+    int error = 0;
+    switch (valueName(hive, *at, name, error)) {
+      case NameRead::kDiffers:
+        break;
+      case NameRead::kUnreadable:
+        why = "the name of one of the key's values cannot be read (" + systemError(error) + ")";
+        values.clear();
+        return NameSearch::kUnreadable;
+      case NameRead::kMatches:
+        values.push_back(*at);
+        break;
+    }
+  }
+  return values.empty() ? NameSearch::kAbsent : NameSearch::kFound;
+}
+
+hive_node_h childNamed(hive_h* hive, hive_node_h parent, const std::string& name) {
+  hive_node_h child = 0;
+  std::string why;
+  return findChild(hive, parent, name, child, why) == NameSearch::kFound ? child : 0;
 }
 
 hive_node_h keyAt(hive_h* hive, const std::vector<std::string>& components) {
-  hive_node_h node = hivex_root(hive);
-  for (const std::string& component : components) {
-    if (node == 0) return 0;
-    node = childNamed(hive, node, component);
-  }
-  return node;
+  hive_node_h key = 0;
+  std::string why;
+  return findKeyAt(hive, components, key, why) == NameSearch::kFound ? key : 0;
 }
 
 hive_value_h valueNamed(hive_h* hive, hive_node_h key, const std::string& name) {
-  Allocated<hive_value_h> values(hivex_node_values(hive, key));
-  if (!values) return 0;
-  hive_value_h found = 0;
-  for (const hive_value_h* value = values.get(); *value != 0; ++value) {
-    if (!valueNameIs(hive, *value, name)) continue;
-    if (found != 0) return 0;
-    found = *value;
-  }
-  return found;
+  std::vector<hive_value_h> values;
+  std::string why;
+  if (findValues(hive, key, name, values, why) != NameSearch::kFound || values.size() != 1)
+    return 0;
+  return values.front();
 }
 
 bool readValue(hive_h* hive, hive_value_h value, std::uint32_t& type, std::string& data) {
@@ -155,14 +267,16 @@ bool readValue(hive_h* hive, hive_value_h value, std::uint32_t& type, std::strin
   return true;
 }
 
-ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim) {
+ValueRemoval removeValues(hive_h* hive, hive_node_h key, const std::vector<hive_value_h>& victims) {
   Allocated<hive_value_h> values(hivex_node_values(hive, key));
-  if (!values) return ValueRemoval::kNotRewritable;
+  if (!values || victims.empty()) return ValueRemoval::kNotRewritable;
+  std::vector<hive_value_h> doomed = victims;
+  std::sort(doomed.begin(), doomed.end());
   std::vector<StoredValue> kept;
-  bool victimFound = false;
+  std::size_t victimsFound = 0;
   for (const hive_value_h* value = values.get(); *value != 0; ++value) {
-    if (*value == victim) {
-      victimFound = true;
+    if (std::binary_search(doomed.begin(), doomed.end(), *value)) {
+      ++victimsFound;
       continue;
     }
     kept.emplace_back();
@@ -170,7 +284,7 @@ ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim) {
       return ValueRemoval::kNotRewritable;
     }
   }
-  if (!victimFound) return ValueRemoval::kNotRewritable;
+  if (victimsFound != victims.size()) return ValueRemoval::kNotRewritable;
 
   std::vector<hive_set_value> list;
   for (StoredValue& value : kept) {

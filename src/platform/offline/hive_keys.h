@@ -1,7 +1,7 @@
 // Keys and values of a hive open in hivex, looked up as Windows looks them up: names compare
 // ignoring case (in the ASCII range) but otherwise exactly, so a trailing blank matters. A name
-// that holds a NUL inside it matches nothing, and a name that two entries answer to is taken as
-// absent rather than guessed.
+// that holds a NUL inside it matches nothing. A list or a name that cannot be read is never
+// taken for "absent": the entry looked for may be the one that cannot be read.
 #pragma once
 
 #include <hivex.h>
@@ -26,11 +26,32 @@ std::string utf8FromSingleByte(const char* text);
 // trailing backslash); an empty path gives no components.
 bool splitKeyPath(const char* path, std::vector<std::string>& components);
 
-// The subkey `name` (UTF-8) of `parent`, or 0.
+// How a look-up by name went.
+enum class NameSearch {
+  kFound,
+  kAbsent,      // every entry could be read, and none answers to the name
+  kUnreadable,  // a list, or the name of an entry, could not be read: the entry may be there
+  kAmbiguous,   // two keys answer to the name: neither is taken
+};
+
+// The subkey `name` (UTF-8) of `parent` in `child` when found; `why` says what went wrong
+// otherwise.
+NameSearch findChild(hive_h* hive, hive_node_h parent, const std::string& name, hive_node_h& child,
+                     std::string& why);
+// The key at `components` below the hive's root; `why` names the key where the search stopped.
+NameSearch findKeyAt(hive_h* hive, const std::vector<std::string>& components, hive_node_h& key,
+                     std::string& why);
+// Every value of `key` that answers to `name` (UTF-8), in the order of the key's list: a hive
+// that Windows did not write may hold several, in any letter case, and each of them is the
+// value asked for. kFound when there is at least one; kUnreadable also for a list that names
+// one value twice.
+NameSearch findValues(hive_h* hive, hive_node_h key, const std::string& name,
+                      std::vector<hive_value_h>& values, std::string& why);
+
+// The same, where only a clear answer is of use: the subkey `name` of `parent`, the key at
+// `components`, the only value `name` of `key`; 0 for anything else.
 hive_node_h childNamed(hive_h* hive, hive_node_h parent, const std::string& name);
-// The key at `components` below the hive's root, or 0.
 hive_node_h keyAt(hive_h* hive, const std::vector<std::string>& components);
-// The value `name` (UTF-8) of `key`, or 0.
 hive_value_h valueNamed(hive_h* hive, hive_node_h key, const std::string& name);
 
 // A value as the single-byte registry functions hand it out: string types (REG_SZ,
@@ -46,8 +67,9 @@ enum class ValueRemoval {
   kSpoiled,        // hivex failed half-way, or the key read back wrong: the hive is not sound
 };
 
-// Removes `victim` from `key`. hivex can only set a key's whole list of values, so the others
-// are read and written back, and the key is read again to verify that exactly `victim` went.
-ValueRemoval removeValue(hive_h* hive, hive_node_h key, hive_value_h victim);
+// Removes `victims` (values of `key`, each listed once) from `key`. hivex can only set a key's
+// whole list of values, so the others are read and written back, and the key is read again to
+// verify that exactly the victims went.
+ValueRemoval removeValues(hive_h* hive, hive_node_h key, const std::vector<hive_value_h>& victims);
 
 }  // namespace platform::offline

@@ -334,7 +334,8 @@ int runEditor(SandboxFault fault) {
       case hive_protocol::kFindKey: {
         std::vector<std::string> path = in.texts();
         if (!in.done()) return 1;
-        out.u8(static_cast<std::uint8_t>(editor->findKey(path)));
+        Lookup found = editor->findKey(path, why);
+        out.u8(static_cast<std::uint8_t>(found)).text(why);
         break;
       }
       case hive_protocol::kQueryValue: {
@@ -367,6 +368,13 @@ int runEditor(SandboxFault fault) {
         std::string path;
         Lookup found = editor->serviceImagePath(name, path, why);
         out.u8(static_cast<std::uint8_t>(found)).text(path).text(why);
+        break;
+      }
+      case hive_protocol::kFindServiceKeys: {
+        std::string name = in.text();
+        if (!in.done()) return 1;
+        Lookup found = editor->findServiceKeys(name, why);
+        out.u8(static_cast<std::uint8_t>(found)).text(why);
         break;
       }
       case hive_protocol::kDeleteService: {

@@ -123,6 +123,7 @@ enum Operation : std::uint8_t {
   kServiceCount = 'C',
   kServiceImagePath = 'I',
   kDeleteService = 'D',
+  kFindServiceKeys = 'S',
   kWrite = 'W',
   kIdentity = 'P',
   kVerify = 'V',

@@ -73,12 +73,18 @@ long OfflineRegistry::openKey(Handle root, const char* subkey, std::uint32_t acc
       places = belowVirtualRoot(parent.virtualRoot, components);
     }
   }
+  int unreadable = 0;
   for (Location& place : places) {
     place.path.insert(place.path.end(), components.begin(), components.end());
-    // A hive that cannot be read there has its problem reported (and the run's status says so).
-    if (place.hive->findKey(place.path) == Lookup::kFound) opened.locations.push_back(place);
+    // A hive that cannot be read there has its problem reported (and the run's status says so);
+    // the key still opens in the others.
+    Lookup found = place.hive->findKey(place.path);
+    if (found == Lookup::kFound) opened.locations.push_back(place);
+    if (found == Lookup::kFailed || found == Lookup::kAmbiguous) ++unreadable;
   }
-  if (opened.virtualRoot == kNoHandle && opened.locations.empty()) return kErrorFileNotFound;
+  if (opened.virtualRoot == kNoHandle && opened.locations.empty()) {
+    return unreadable > 0 ? kErrorRegistryIo : kErrorFileNotFound;
+  }
 
   key = next_++;
   open_.emplace(key, std::move(opened));
@@ -95,13 +101,18 @@ long OfflineRegistry::queryValue(Handle handle, const char* name, std::uint32_t*
   if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
   std::string wanted = utf8FromSingleByte(name != nullptr ? name : "");
 
+  // The first hive with a copy that can be read answers; a hive whose copy cannot be read has
+  // its problem reported and does not keep the others from answering.
+  int unreadable = 0;
   for (const Location& place : key.locations) {
     std::uint32_t storedType = 0;
     std::string bytes;
     Lookup found = place.hive->queryValue(place.path, wanted, storedType, bytes);
     if (found == Lookup::kAbsent) continue;
-    if (found == Lookup::kFailed) return kErrorRegistryIo;
-    if (bytes.size() > UINT32_MAX) return kErrorRegistryIo;
+    if (found != Lookup::kFound || bytes.size() > UINT32_MAX) {
+      ++unreadable;
+      continue;
+    }
     auto needed = static_cast<std::uint32_t>(bytes.size());
     if (type != nullptr) *type = storedType;
     if (data != nullptr && *size < needed) {
@@ -112,7 +123,7 @@ long OfflineRegistry::queryValue(Handle handle, const char* name, std::uint32_t*
     if (size != nullptr) *size = needed;
     return kErrorSuccess;
   }
-  return kErrorFileNotFound;
+  return unreadable > 0 ? kErrorRegistryIo : kErrorFileNotFound;
 }
 
 long OfflineRegistry::deleteValue(Handle handle, const char* name) {
@@ -137,13 +148,13 @@ long OfflineRegistry::deleteValue(Handle handle, const char* name) {
         ++removed;
         break;
       case ValueRemoval::kNotRewritable:
-        hives_.note(file, "the value \"" + wanted +
-                              "\" was kept: a value beside it could not be carried over");
+        hives_.note(file, "the value \"" + wanted + "\" of " + keyPath(place.path) +
+                              " was kept: a value beside it could not be carried over");
         ++refused;
         break;
       case ValueRemoval::kSpoiled:
-        hives_.note(file, "removing the value \"" + wanted +
-                              "\" left the key unsound; the hive will not be written");
+        hives_.note(file, "removing the value \"" + wanted + "\" of " + keyPath(place.path) +
+                              " left the key unsound; the hive will not be written");
         file.markSpoiled();
         ++refused;
         break;

@@ -4,8 +4,13 @@
 //   HKEY_USERS\.Default\...          the DEFAULT hive
 //   HKEY_CURRENT_USER\...            every user's NTUSER.DAT together: a key exists when it
 //                                    exists in at least one of them, a value is read from the
-//                                    first that has it, and deleting a value deletes it from
-//                                    every one that has it.
+//                                    first that has a copy that can be read, and deleting a
+//                                    value deletes it from every one that has it, each hive on
+//                                    its own.
+// In each hive a value is every value of its key that answers to the name (a hive may hold
+// several, in any letter case), and all of them go together. A key, list or value that a hive
+// cannot read there, or a key name two keys answer to, is reported with the hive
+// (InstallationHives::problems()) and leaves that hive out; it is never taken as absent.
 // Anything else (other subkeys of those roots, HKEY_PERFORMANCE_DATA) does not exist offline.
 // Deletions change the hives in memory; InstallationHives::commitChanged() writes them.
 #pragma once

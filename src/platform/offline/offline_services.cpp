@@ -54,6 +54,9 @@ Handle OfflineServices::openService(Handle manager, const char* name, std::uint3
     return kNoHandle;
   }
   std::string wanted = utf8FromSingleByte(name);
+  // A control set whose keys cannot be read or told apart there is reported by the hive (and the
+  // run's status says so); the service's keys in the others are still there to delete.
+  hives_.system()->findServiceKeys(wanted);
   if (serviceKeyCount(wanted) == 0) return kNoHandle;
   Handle handle = next_++;
   services_.emplace(handle, OpenService{wanted, access});
