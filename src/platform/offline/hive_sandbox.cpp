@@ -635,9 +635,14 @@ std::string SandboxChild::reap(int milliseconds, bool& exitedCleanly) {
   long long deadline = nowMs() + milliseconds;
   int status = 0;
   pid_t reaped = 0;
+  // A child just killed or told to end is usually gone within a fraction of a millisecond: the
+  // pauses start short and grow, so that ending the run's many children costs little, yet a
+  // child that takes its time is not polled without rest.
+  long pauseNs = 50 * 1000;
   while ((reaped = waitpid(pid_, &status, WNOHANG)) == 0 && nowMs() < deadline) {
-    struct timespec pause = {0, 5 * 1000 * 1000};
+    struct timespec pause = {0, pauseNs};
     nanosleep(&pause, nullptr);
+    if (pauseNs < 5 * 1000 * 1000) pauseNs *= 2;
   }
   std::string end;
   if (reaped == 0) {
