@@ -121,7 +121,8 @@ TEST_F(OfflineServicesTest, WithoutItsSystemHiveThereIsNoServiceManager) {
   EXPECT_EQ(machine.installation.setAside,
             std::vector<std::string>{R"(C:\WINDOWS: not a Windows folder: )"
                                      R"(C:\WINDOWS\system32\config\SYSTEM: not a sound hive: )"
-                                     "not a registry hive file"});
+                                     "not a registry hive file (--windows WINDOWS takes it all "
+                                     "the same, to clean its files)"});
   EXPECT_TRUE(machine.hives.all().empty());
 }
 

@@ -657,6 +657,30 @@ TEST_F(RescueXpTest, ADecoyWindowsFolderWithEmptyHivesIsSetAside) {
   EXPECT_EQ(tree.fileBytes(R"(WINNT\system32\config\SYSTEM)"), "");
 }
 
+// A damaged SYSTEM makes the only Windows folder no candidate: nothing is guessed, but the
+// administrator may name it, and then its files and its sound hives are cleaned while the
+// damaged hive is named and left as it was.
+TEST_F(RescueXpTest, AnInstallationWithADamagedHiveIsCleanedOnlyWhenNamed) {
+  Infection infection = offline_test::plantInfection(tree);
+  std::string damaged = std::string(4096, '\0');
+  tree.addFile(tree.systemHive(), damaged);
+
+  RescueRun refused = rescue({tree.root()});
+
+  EXPECT_EQ(refused.status, 3) << refused.errors;
+  EXPECT_NE(refused.errors.find("--windows WINDOWS takes it all the same"), std::string::npos)
+      << refused.errors;
+  for (const PlantedFile& worm : infection.inScope) EXPECT_TRUE(exists(tree, worm.path));
+
+  RescueRun named = rescue({"--windows", "WINDOWS", tree.root()});
+
+  EXPECT_EQ(named.status, 2) << named.errors;
+  EXPECT_NE(named.errors.find("SYSTEM"), std::string::npos) << named.errors;
+  for (const PlantedFile& worm : infection.inScope) EXPECT_FALSE(exists(tree, worm.path));
+  EXPECT_FALSE(hasWormValue(tree, tree.userHive("alice")));
+  EXPECT_EQ(tree.fileBytes(tree.systemHive()), damaged);
+}
+
 TEST_F(RescueXpTest, OfSeveralInstallationsNoneIsGuessedAndTheOneNamedIsCleaned) {
   Infection infection = offline_test::plantInfection(tree);
   for (const std::string& hive : {tree.softwareHive(), tree.systemHive(), tree.defaultHive()}) {

@@ -32,6 +32,9 @@ struct Candidate {
   std::string defaultProblem;  // why DEFAULT is not taken, when it is there but cannot be
   // Why it is not one, when it holds some of an installation; empty when it holds none.
   std::string setAside;
+  // It holds a SOFTWARE and a SYSTEM, but hivex cannot read one of them as sound: set aside when
+  // looked for, yet taken when the administrator names it (its files can still be cleaned).
+  bool damagedHives = false;
 };
 
 std::string whyNotSound(const HiveFile::OpenError& error) {
@@ -73,6 +76,10 @@ void examine(RootedTree& tree, HiveSandbox& sandbox, Candidate& candidate) {
                                ": not found";
         return;
       }
+      candidate.configFolder = config;
+      candidate.softwareHive = software;
+      candidate.systemHive = system;
+      candidate.defaultHive = hiveOnDisk(tree, config, "DEFAULT", candidate.defaultProblem);
       HiveFile::OpenError openError;
       for (auto [name, file] : {std::make_pair(&software, &candidate.software),
                                 std::make_pair(&system, &candidate.system)}) {
@@ -80,14 +87,11 @@ void examine(RootedTree& tree, HiveSandbox& sandbox, Candidate& candidate) {
         if (!*file) {
           candidate.setAside =
               displayPath(joined(config, *name)) + ": not a sound hive: " + whyNotSound(openError);
+          candidate.damagedHives = true;
           return;
         }
       }
       candidate.kind = InstallationKind::kNtFamily;
-      candidate.configFolder = config;
-      candidate.softwareHive = software;
-      candidate.systemHive = system;
-      candidate.defaultHive = hiveOnDisk(tree, config, "DEFAULT", candidate.defaultProblem);
       return;
     }
   } else if (error == TreeError::kAmbiguous) {
@@ -149,8 +153,11 @@ std::vector<Candidate> rootCandidates(RootedTree& tree, HiveSandbox& sandbox, In
       if (candidate.kind != InstallationKind::kNotWindows) {
         candidates.push_back(std::move(candidate));
       } else if (!candidate.setAside.empty()) {
-        found.setAside.push_back(displayPath(one.name) +
-                                 ": not a Windows folder: " + candidate.setAside);
+        found.setAside.push_back(
+            displayPath(one.name) + ": not a Windows folder: " + candidate.setAside +
+            (candidate.damagedHives ? " (--windows " + std::string(one.name) +
+                                          " takes it all the same, to clean its files)"
+                                    : ""));
       }
     }
   }
@@ -176,6 +183,14 @@ bool chosenCandidate(RootedTree& tree, HiveSandbox& sandbox, const std::string& 
     return false;
   }
   examine(tree, sandbox, candidate);
+  if (candidate.damagedHives) {
+    // Named by the administrator: its files are cleaned, and its hives, which the cleanup opens
+    // again, are named there with what is wrong with them.
+    candidate.kind = InstallationKind::kNtFamily;
+    candidate.software.reset();
+    candidate.system.reset();
+    return true;
+  }
   if (candidate.kind == InstallationKind::kNotWindows) {
     found.problem = displayPath(candidate.folder) + " (from --windows) is no Windows folder" +
                     (candidate.setAside.empty() ? "" : ": " + candidate.setAside);
@@ -193,12 +208,17 @@ void takeNtFamily(RootedTree& tree, HiveSandbox& sandbox, Candidate& chosen, Ins
     found.unreachable.push_back(chosen.defaultProblem + ", so HKEY_USERS\\.Default is not cleaned");
   }
   ScopeBuilder scope(tree, sandbox, found);
-  scope.learnVariables(*chosen.software);
+  // Both are open unless the administrator named an installation whose hives are damaged.
+  if (chosen.software) scope.learnVariables(*chosen.software);
   scope.addWindowsTemp();
   // The installation's own list first, so that a profile both name is known by its key.
-  scope.addListedProfiles(*chosen.software);
+  if (chosen.software) scope.addListedProfiles(*chosen.software);
   scope.addLayoutProfiles();
-  scope.findCurrentControlSet(*chosen.system);
+  if (chosen.system) {
+    scope.findCurrentControlSet(*chosen.system);
+  } else {
+    found.currentControlSetProblem = "the SYSTEM hive cannot be read";
+  }
   // The machine's hives are done with; the users' are read one at a time.
   chosen.software.reset();
   chosen.system.reset();
