@@ -368,6 +368,13 @@ std::string keyPathText(const std::vector<std::string>& path) {
   return text;
 }
 
+template <typename Outcome>
+bool HiveFile::answered(const hive_protocol::Reader& in, Outcome outcome, Outcome last) {
+  if (in.done() && outcome <= last) return true;
+  fail("the child editing it gave a malformed answer");
+  return false;
+}
+
 void HiveFile::reportLookup(Lookup found, const std::string& what, const std::string& why) {
   if (found == Lookup::kFailed) report(what + " cannot be read: " + why);
   if (found == Lookup::kAmbiguous) report(what + " is not taken: " + why);
@@ -381,10 +388,7 @@ Lookup HiveFile::findKey(const std::vector<std::string>& path) {
   hive_protocol::Reader in(answer);
   auto found = static_cast<Lookup>(in.u8());
   std::string why = in.text();
-  if (!in.done() || found > Lookup::kAmbiguous) {
-    fail("the child editing it gave a malformed answer");
-    return Lookup::kFailed;
-  }
+  if (!answered(in, found, Lookup::kAmbiguous)) return Lookup::kFailed;
   reportLookup(found, "the key " + keyPathText(path), why);
   return found;
 }
@@ -401,10 +405,7 @@ Lookup HiveFile::queryValue(const std::vector<std::string>& path, const std::str
   std::uint32_t storedType = in.u32();
   std::string stored = in.text();
   std::string why = in.text();
-  if (!in.done() || found > Lookup::kAmbiguous) {
-    fail("the child editing it gave a malformed answer");
-    return Lookup::kFailed;
-  }
+  if (!answered(in, found, Lookup::kAmbiguous)) return Lookup::kFailed;
   reportLookup(found, "the value \"" + name + "\" of " + keyPathText(path), why);
   if (found == Lookup::kFound) {
     type = storedType;
@@ -422,10 +423,7 @@ ValueRemoval HiveFile::removeValue(const std::vector<std::string>& path, const s
   hive_protocol::Reader in(answer);
   auto removal = static_cast<ValueRemoval>(in.u8());
   std::string why = in.text();
-  if (!in.done() || removal > ValueRemoval::kSpoiled) {
-    fail("the child editing it gave a malformed answer");
-    return ValueRemoval::kFailed;
-  }
+  if (!answered(in, removal, ValueRemoval::kSpoiled)) return ValueRemoval::kFailed;
   switch (removal) {
     case ValueRemoval::kRemoved:
       changed_ = true;
@@ -450,10 +448,7 @@ int HiveFile::serviceKeyCount(const std::string& name) {
   }
   hive_protocol::Reader in(answer);
   std::uint32_t count = in.u32();
-  if (!in.done() || count > 1000) {
-    fail("the child editing it gave a malformed answer");
-    return -1;
-  }
+  if (!answered(in, count, 1000u)) return -1;
   return static_cast<int>(count);
 }
 
@@ -467,10 +462,7 @@ Lookup HiveFile::serviceImagePath(const std::string& name, std::string& imagePat
   auto found = static_cast<Lookup>(in.u8());
   std::string stored = in.text();
   std::string why = in.text();
-  if (!in.done() || found > Lookup::kFailed) {
-    fail("the child editing it gave a malformed answer");
-    return Lookup::kFailed;
-  }
+  if (!answered(in, found, Lookup::kFailed)) return Lookup::kFailed;
   if (found == Lookup::kFailed) {
     report("the ImagePath of the service \"" + name + "\" cannot be read: " + why);
   }
@@ -518,8 +510,7 @@ ServiceDeletion HiveFile::deleteService(const std::string& name, std::vector<std
   auto deletion = static_cast<ServiceDeletion>(in.u8());
   std::vector<std::string> keys = in.texts();
   why = in.text();
-  if (!in.done() || deletion > ServiceDeletion::kSpoiled) {
-    fail("the child editing it gave a malformed answer");
+  if (!answered(in, deletion, ServiceDeletion::kSpoiled)) {
     why = "its child failed";
     return ServiceDeletion::kSpoiled;
   }
@@ -548,10 +539,7 @@ Lookup HiveFile::findServiceKeys(const std::string& name) {
   hive_protocol::Reader in(answer);
   auto found = static_cast<Lookup>(in.u8());
   std::string why = in.text();
-  if (!in.done() || found > Lookup::kAmbiguous) {
-    fail("the child editing it gave a malformed answer");
-    return Lookup::kFailed;
-  }
+  if (!answered(in, found, Lookup::kAmbiguous)) return Lookup::kFailed;
   reportLookup(found, "the key of the service \"" + name + "\"", why);
   return found;
 }

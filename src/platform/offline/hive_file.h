@@ -200,6 +200,10 @@ class HiveFile {
   bool ensureEditor();
   // Sends a request to the editor; false (the hive failed, reported) when it did not answer.
   bool ask(const std::string& request, std::string& answer);
+  // True when the answer read through `in` was read to its end and its outcome is one the
+  // request may give (none beyond `last`); else the hive fails, the problem reported.
+  template <typename Outcome>
+  bool answered(const hive_protocol::Reader& in, Outcome outcome, Outcome last);
   bool takeEdited(ScopedFd& edited, std::string& why);
   bool verify(int original, std::uint64_t originalLength, int edited, std::uint64_t editedLength,
               std::string& why);
