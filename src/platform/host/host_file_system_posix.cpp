@@ -17,7 +17,16 @@ struct Search {
   DIR* folder = nullptr;
   char mask[kMaxPath] = {};
   char path[kLongestPath] = {};  // the folder's path, as the pattern gave it
+  // The entry handed out last, valid until the folder is read again.
+  const struct dirent* current = nullptr;
 };
+
+// True when `name` is the entry that `search` handed out last and the listing said it is a
+// regular file: that look serves as the look before opening it, as a look of its own would.
+bool listedAsRegularFile(const Search& search, const char* name) {
+  return search.current != nullptr && search.current->d_type == DT_REG &&
+         std::strcmp(search.current->d_name, name) == 0;
+}
 
 struct OpenFile {
   int descriptor = -1;
@@ -68,10 +77,12 @@ bool matches(const char* mask, const char* name) {
 
 // Moves to the next entry that the mask takes; false at the end of the listing.
 bool nextMatch(Search& search, FindEntry& entry) {
+  search.current = nullptr;
   while (const struct dirent* found = readdir(search.folder)) {
     if (!matches(search.mask, found->d_name)) continue;
     if (!text::copy(entry.fileName, found->d_name)) continue;
     entry.attributes = attributesOf(search.folder, found);
+    search.current = found;
     return true;
   }
   return false;
@@ -124,6 +135,7 @@ Handle ReadOnlyFiles::openForReading(const char* path) {
   // look up rather than every folder of the path, the same file either way.
   int folder = AT_FDCWD;
   const char* name = path;
+  bool listedRegular = false;
   const char* separator = std::strrchr(path, kPathSeparator);
   const Search* listed = static_cast<const Search*>(lastListed_);
   if (listed != nullptr && separator != nullptr && separator != path &&
@@ -131,10 +143,14 @@ Handle ReadOnlyFiles::openForReading(const char* path) {
       listed->path[separator - path] == '\0') {
     folder = dirfd(listed->folder);
     name = separator + 1;
+    listedRegular = listedAsRegularFile(*listed, name);
   }
-  // Only regular files: opening a device or a pipe can block or make the device act.
+  // Only regular files: opening a device or a pipe can block or make the device act. The
+  // listing's word for the entry just listed is the same look as a status of its own.
   struct stat status;
-  if (fstatat(folder, name, &status, 0) != 0 || !S_ISREG(status.st_mode)) return kNoHandle;
+  if (!listedRegular && (fstatat(folder, name, &status, 0) != 0 || !S_ISREG(status.st_mode))) {
+    return kNoHandle;
+  }
   int descriptor = openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (descriptor < 0) return kNoHandle;
   // The file may have been replaced between the two looks.
