@@ -19,6 +19,7 @@
 #include "scan/scan_session.h"
 #include "specimens/version_image.h"
 #include "support/json_value.h"
+#include "support/report_findings.h"
 
 namespace {
 
@@ -430,21 +431,9 @@ TEST_F(RescueXpTest, TheReportsFindingsAreTheLogsFindingLines) {
   std::ifstream file(report, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   testjson::Value document = testjson::parse(text);
-  std::vector<std::string> findingLines;
-  for (const std::string& line : run.lines) {
-    if (line == "Scanning statistics\t\t:") break;
-    if (line != " ") findingLines.push_back(line);
-  }
-  const testjson::Value& findings = document["findings"];
-  ASSERT_EQ(findings.items.size(), findingLines.size()) << text;
-  ASSERT_FALSE(findingLines.empty());
-  for (std::size_t i = 0; i < findingLines.size(); ++i) {
-    const std::string& line = findingLines[i];
-    const std::string& object = findings.items[i]["object"].text;
-    std::string ending =
-        findings.items[i]["variant"].text + " " + findings.items[i]["outcome"].text;
-    EXPECT_EQ(line.substr(0, object.size()), object);
-    EXPECT_EQ(line.substr(line.size() - ending.size()), ending);
+  {
+    SCOPED_TRACE(text);
+    ASSERT_NO_FATAL_FAILURE(testjson::expectFindingsMatchLog(document, run.lines));
   }
   EXPECT_EQ(document["program"].text, "vandrel-rescue");
   EXPECT_EQ(document["windows"]["family"].text, "nt");

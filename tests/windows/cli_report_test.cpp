@@ -13,6 +13,7 @@
 
 #include "specimens/specimens.h"
 #include "support/json_value.h"
+#include "support/report_findings.h"
 #include "windows/windows_support.h"
 
 namespace {
@@ -42,21 +43,9 @@ TEST(CliReport, TheReportsFindingsAreTheLogsFindingLines) {
   EXPECT_EQ(document["exitStatus"].number, run.exitCode) << run.errors;
   EXPECT_FALSE(document["computer"].text.empty());
   EXPECT_EQ(document["started"].text.size(), 20u);
-  std::vector<std::string> findingLines;
-  for (const std::string& line : lines) {
-    if (line == "Scanning statistics\t\t:") break;
-    if (line != " ") findingLines.push_back(line);
-  }
-  const testjson::Value& findings = document["findings"];
-  ASSERT_EQ(findings.items.size(), findingLines.size()) << run.output;
-  ASSERT_FALSE(findingLines.empty());
-  for (std::size_t i = 0; i < findingLines.size(); ++i) {
-    const std::string& line = findingLines[i];
-    const std::string& object = findings.items[i]["object"].text;
-    std::string ending =
-        findings.items[i]["variant"].text + " " + findings.items[i]["outcome"].text;
-    EXPECT_EQ(line.substr(0, object.size()), object);
-    EXPECT_EQ(line.substr(line.size() - ending.size()), ending);
+  {
+    SCOPED_TRACE(run.output);
+    ASSERT_NO_FATAL_FAILURE(testjson::expectFindingsMatchLog(document, lines));
   }
   EXPECT_NE(document["statistics"]["deleted"].number, 0);
 
